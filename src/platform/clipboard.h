@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace tovik {
+
+// What one write puts on the clipboard: representations by MIME type, in order.
+struct ClipboardPayload {
+    struct Format {
+        QString mimeType;
+        QByteArray data;
+        friend bool operator==(const Format&, const Format&) = default;
+    };
+    QList<Format> formats;
+
+    QByteArray data(const QString& mimeType) const;
+    friend bool operator==(const ClipboardPayload&, const ClipboardPayload&) = default;
+};
+
+// The desktop clipboard (the CLIPBOARD selection).
+class Clipboard {
+public:
+    Clipboard() = default;
+    virtual ~Clipboard() = default;
+    Clipboard(const Clipboard&) = delete;
+    Clipboard& operator=(const Clipboard&) = delete;
+
+    /** Replaces the contents; false when the clipboard refused them. */
+    virtual bool write(const ClipboardPayload& payload) = 0;
+    /** A counter raised each time another client takes the clipboard; this app's writes do not raise it. */
+    virtual qint64 changeCount() = 0;
+};
+
+} // namespace tovik

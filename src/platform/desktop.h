@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QObject>
+#include <QPoint>
+#include <QString>
+
+#include <optional>
+
+namespace tovik {
+
+// A running application as seen through one of its top-level windows.
+struct AppRef {
+    quint32 window = 0; // top-level client window
+    qint64 pid = 0;     // 0 when the window does not say
+    QString wmClass;    // class part of WM_CLASS, e.g. "lxterminal"
+    friend bool operator==(const AppRef&, const AppRef&) = default;
+};
+
+// Other applications and this one's place among them.
+class Desktop : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    Desktop(const Desktop&) = delete;
+    Desktop& operator=(const Desktop&) = delete;
+
+    /** The application in front; none when no window is active. */
+    virtual std::optional<AppRef> frontmostApplication() = 0;
+    /** This process's id. */
+    virtual qint64 processId() = 0;
+    /** True when the application's window or process is gone. */
+    virtual bool isTerminated(const AppRef& app) = 0;
+    /** Brings the application to the front; false when it is gone or the request was refused. */
+    virtual bool activate(const AppRef& app) = 0;
+    /** Whether a window of this application is the active one. */
+    virtual bool isActive() = 0;
+    /** The pointer position in global desktop points. */
+    virtual QPoint mousePosition() = 0;
+
+Q_SIGNALS:
+    /** Another application came to the front. */
+    void applicationActivated(const tovik::AppRef& app);
+    /** Screens were added, removed, moved or resized. */
+    void screensChanged();
+};
+
+} // namespace tovik

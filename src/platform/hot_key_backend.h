@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QObject>
+
+namespace tovik {
+
+// X11 modifier masks of a grab.
+namespace ModifierMask {
+inline constexpr quint16 shift = 1 << 0;   // ShiftMask
+inline constexpr quint16 control = 1 << 2; // ControlMask
+inline constexpr quint16 alt = 1 << 3;     // Mod1Mask
+inline constexpr quint16 super = 1 << 6;   // Mod4Mask
+} // namespace ModifierMask
+
+// One system-wide key combination.
+class HotKeyBackend : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    HotKeyBackend(const HotKeyBackend&) = delete;
+    HotKeyBackend& operator=(const HotKeyBackend&) = delete;
+
+    /** Grabs keysym with exactly these modifiers; false, with nothing grabbed, when another client holds it. */
+    virtual bool grab(quint32 keysym, quint16 modifierMask) = 0;
+    /** Releases the grab; safe when nothing is grabbed. */
+    virtual void ungrab() = 0;
+
+Q_SIGNALS:
+    /** The grabbed combination was pressed; delivered on the main thread. */
+    void pressed();
+};
+
+} // namespace tovik

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/desktop.h"
+
+namespace tovik {
+
+// Synthetic keystrokes into another application.
+class KeyInjector {
+public:
+    KeyInjector() = default;
+    virtual ~KeyInjector() = default;
+    KeyInjector(const KeyInjector&) = delete;
+    KeyInjector& operator=(const KeyInjector&) = delete;
+
+    /** Whether keystrokes can be posted; false when the platform does not allow it. */
+    virtual bool hasPermission() = 0;
+    /** Asks for the permission; false when refused. */
+    virtual bool requestPermission() = 0;
+    /** Posts the paste shortcut (key down, key up) to the destination; false, with nothing posted, when an event cannot be made. */
+    virtual bool postPaste(const AppRef& destination) = 0;
+};
+
+} // namespace tovik

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "model/failure.h"
+
+#include <QImage>
+#include <QList>
+#include <QRect>
+#include <QString>
+
+#include <optional>
+
+namespace tovik {
+
+// One desktop screen as the capture side needs it.
+struct ScreenInfo {
+    QString name;                     // human name (monitor or output name)
+    QRect geometry;                   // points, global desktop coordinates
+    double devicePixelRatio = 1;
+    std::optional<quint32> displayId; // none when the screen matches no monitor
+    friend bool operator==(const ScreenInfo&, const ScreenInfo&) = default;
+};
+
+// Frozen images of the desktop's screens.
+class ScreenSource {
+public:
+    ScreenSource() = default;
+    virtual ~ScreenSource() = default;
+    ScreenSource(const ScreenSource&) = delete;
+    ScreenSource& operator=(const ScreenSource&) = delete;
+
+    /** Whether capturing is allowed, without asking; false when not yet granted. */
+    virtual bool preflightAccess() = 0;
+    /** Asks the user for access; false when refused. */
+    virtual bool requestAccess() = 0;
+    /** The screens in the platform's order; empty when there is none. */
+    virtual QList<ScreenInfo> screens() = 0;
+    /** The whole screen at pixelSize device pixels without this app's windows; the platform's error otherwise. */
+    virtual Expected<QImage> grab(const ScreenInfo& screen, QSize pixelSize) = 0;
+};
+
+} // namespace tovik

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Runs one command on a private X server (Xvfb, 2560x1440, with Openbox as window
+# manager) and tears both down, so tests never touch the user's display, clipboard or keys.
+set -euo pipefail
+
+size=${TOVIK_TEST_SCREEN:-2560x1440}
+tmp=$(mktemp -d)
+trap 'kill $(jobs -p) 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$tmp"' EXIT
+
+# -displayfd picks a free display number, so parallel runs never collide.
+Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp +extension RANDR 3>"$tmp/display" 2>"$tmp/xvfb.log" &
+for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.05; done
+[ -s "$tmp/display" ] || { echo "with_display: Xvfb did not start" >&2; cat "$tmp/xvfb.log" >&2; exit 1; }
+export DISPLAY=":$(cat "$tmp/display")"
+export XDG_RUNTIME_DIR="$tmp" XDG_CONFIG_HOME="$tmp/config" HOME="$tmp"
+unset WAYLAND_DISPLAY
+export XDG_SESSION_TYPE=x11 QT_QPA_PLATFORM=xcb
+
+openbox --sm-disable >"$tmp/openbox.log" 2>&1 &
+# Openbox is ready once it has set _NET_SUPPORTING_WM_CHECK on the root window.
+for _ in $(seq 100); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.05
+done
+
+"$@"
