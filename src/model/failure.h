@@ -7,13 +7,25 @@
 
 namespace tovik {
 
+namespace detail {
+// Outside Failure, whose own message() would hide the area's overload from lookup.
+template<typename E>
+QString areaMessage(E e)
+{
+    return message(e);
+}
+} // namespace detail
+
 // Any failure an operation can report: a case of one area's error enum, a platform
 // error with the platform's own text, or the cancellation of the calling task.
 // An area enum E takes part by providing `QString message(E)` in namespace tovik.
 class Failure {
 public:
     template<typename E>
-    static Failure of(E e) { return Failure(domainOf<E>(), static_cast<int>(e), message(e)); }
+    static Failure of(E e)
+    {
+        return Failure(domainOf<E>(), static_cast<int>(e), detail::areaMessage(e));
+    }
     static Failure platform(QString text) { return Failure(domainOf<Failure>(), 0, std::move(text)); }
     static Failure cancelled() { return Failure(cancelDomain(), 0, QStringLiteral("Cancelled")); }
 
