@@ -1,0 +1,74 @@
+#include "paste/direct_paste.h"
+
+#include "model/session_error.h"
+
+namespace tovik::DirectPaste {
+
+namespace {
+
+// A window that does not name its process is told apart by the window itself, so two such
+// applications are never mistaken for one another.
+bool sameApplication(const AppRef& a, const AppRef& b) {
+    if (a.pid != 0 && b.pid != 0)
+        return a.pid == b.pid;
+    return a.window == b.window;
+}
+
+QCoro::Task<Outcome> pause(Clock& clock, std::chrono::milliseconds duration, CancelToken cancel) {
+    co_await clock.sleep(duration);
+    if (cancel.isCancelled())
+        co_return Failure::cancelled();
+    co_return Done{};
+}
+
+} // namespace
+
+Outcome checkDestination(Desktop& desktop, const AppRef& destination, const CancelToken& cancel) {
+    if (cancel.isCancelled())
+        return Failure::cancelled();
+    const std::optional<AppRef> front = desktop.frontmostApplication();
+    if (desktop.isTerminated(destination) || !front || !sameApplication(*front, destination))
+        return Failure::of(PasteError::destination);
+    return Done{};
+}
+
+Outcome sendPasteShortcut(const Services& services, const AppRef& destination,
+                          const CancelToken& cancel) {
+    if (Outcome ready = checkDestination(services.desktop, destination, cancel); !ready)
+        return ready;
+    if (!services.keys.postPaste(destination))
+        return Failure::of(PasteError::event);
+    return Done{};
+}
+
+QCoro::Task<Outcome> paste(Services services, ExportBundle bundle, AppRef destination,
+                           bool& photosSent, CancelToken cancel) {
+    if (services.desktop.isTerminated(destination) || !services.desktop.activate(destination))
+        co_return Failure::of(PasteError::destination);
+
+    if (Outcome waited = co_await pause(services.clock, activationDelay, cancel); !waited)
+        co_return waited;
+    if (Outcome ready = checkDestination(services.desktop, destination, cancel); !ready)
+        co_return ready;
+
+    if (!services.clipboard.write(pasteImagesPayload(bundle)))
+        co_return Failure::of(SessionError::clipboard);
+    const qint64 imagesChange = services.clipboard.changeCount();
+    if (Outcome sent = sendPasteShortcut(services, destination, cancel); !sent)
+        co_return sent;
+    photosSent = true;
+
+    if (Outcome waited = co_await pause(services.clock, textDelay, cancel); !waited)
+        co_return waited;
+    if (Outcome ready = checkDestination(services.desktop, destination, cancel); !ready)
+        co_return ready;
+    // Someone else took the clipboard: their content must not be pasted as our text.
+    if (services.clipboard.changeCount() != imagesChange)
+        co_return Failure::of(PasteError::clipboardChanged);
+
+    if (!services.clipboard.write(textPayload(bundle.prompt)))
+        co_return Failure::of(SessionError::clipboard);
+    co_return sendPasteShortcut(services, destination, cancel);
+}
+
+} // namespace tovik::DirectPaste

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/key_injector.h"
+
+#include <QList>
+#include <QString>
+
+#include <chrono>
+
+namespace tovik {
+
+// Records the key events a paste shortcut consists of.
+class FakeKeyInjector final : public KeyInjector {
+public:
+    struct Event {
+        QString kind; // "down" or "up"
+        AppRef destination;
+        std::chrono::steady_clock::time_point at;
+    };
+
+    bool permission = true;
+    bool requestAnswer = false;
+    int requestCount = 0;
+    bool canCreateEvents = true;
+    QList<Event> events;
+
+    bool hasPermission() override { return permission; }
+    bool requestPermission() override {
+        ++requestCount;
+        return requestAnswer;
+    }
+    bool postPaste(const AppRef& destination) override {
+        if (!canCreateEvents)
+            return false;
+        const auto now = std::chrono::steady_clock::now();
+        events.append(Event{QStringLiteral("down"), destination, now});
+        events.append(Event{QStringLiteral("up"), destination, now});
+        return true;
+    }
+
+    QStringList kinds() const {
+        QStringList result;
+        for (const Event& e : events)
+            result.append(e.kind);
+        return result;
+    }
+};
+
+} // namespace tovik
