@@ -1,0 +1,44 @@
+#include "shortcuts/global_shortcut.h"
+
+#include "platform/hot_key_backend.h"
+#include "shortcuts/shortcut_preferences.h"
+
+namespace tovik {
+
+GlobalShortcut::GlobalShortcut(HotKeyBackend& backend, ShortcutPreferences& preferences,
+                               QObject* parent)
+    : QObject(parent)
+    , backend_(backend)
+    , preferences_(preferences) {
+    connect(&backend_, &HotKeyBackend::pressed, this, &GlobalShortcut::handlePress);
+}
+
+GlobalShortcut::~GlobalShortcut() {
+    unregisterShortcut();
+}
+
+bool GlobalShortcut::registerShortcut(std::optional<ShortcutBinding> binding) {
+    if (live_)
+        return true;
+    const ShortcutBinding chosen = binding.value_or(preferences_.startOrCapture());
+    if (!chosen.isValid())
+        return false;
+    const HotKeyGrab grab = *chosen.hotKeyGrab();
+    live_ = backend_.grab(grab.keysym, grab.modifierMask);
+    return live_;
+}
+
+void GlobalShortcut::unregisterShortcut() {
+    if (!live_)
+        return;
+    backend_.ungrab();
+    live_ = false;
+}
+
+void GlobalShortcut::handlePress() {
+    // A press that arrives after unregistering belongs to no registration of ours.
+    if (live_ && onPress_)
+        onPress_();
+}
+
+} // namespace tovik

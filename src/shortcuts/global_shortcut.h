@@ -1,0 +1,45 @@
+#pragma once
+
+#include "shortcuts/shortcut_binding.h"
+
+#include <QObject>
+
+#include <functional>
+#include <optional>
+
+namespace tovik {
+
+class HotKeyBackend;
+class ShortcutPreferences;
+
+// The capture shortcut as a system-wide hot key: Idle until a binding is grabbed, then
+// Live until unregistered. Main thread only; the backend must outlive this object.
+class GlobalShortcut : public QObject {
+    Q_OBJECT
+public:
+    GlobalShortcut(HotKeyBackend& backend, ShortcutPreferences& preferences,
+                   QObject* parent = nullptr);
+    ~GlobalShortcut() override;
+
+    AppShortcut shortcut() const { return AppShortcut::startOrCapture; }
+    bool isLive() const { return live_; }
+    // What a press runs.
+    void setOnPress(std::function<void()> onPress) { onPress_ = std::move(onPress); }
+
+    // Grabs `binding`, or the preferences' binding when none is given. True when the hot
+    // key is live; when it already was, nothing changes (unregister first to switch).
+    // A binding that is not valid is refused, so a bare key never steals typing.
+    bool registerShortcut(std::optional<ShortcutBinding> binding = std::nullopt);
+    // Back to Idle; safe when nothing is registered.
+    void unregisterShortcut();
+
+private:
+    void handlePress();
+
+    HotKeyBackend& backend_;
+    ShortcutPreferences& preferences_;
+    std::function<void()> onPress_;
+    bool live_ = false;
+};
+
+} // namespace tovik
