@@ -2,8 +2,7 @@
 
 namespace tovik {
 
-MarkRect MarkRect::from(const QRectF& r)
-{
+MarkRect MarkRect::from(const QRectF& r) {
     const QRectF n = r.normalized();
     return {n.x(), n.y(), n.width(), n.height()};
 }
@@ -22,17 +21,13 @@ Annotation::Annotation(QUuid id, qint64 number, QDateTime createdAt, QString com
     , selection(MarkRect::from(selection))
     , crop(MarkRect::from(crop))
     , pixelsPerPoint(pixelsPerPoint)
-    , strokes(std::move(strokes))
-{
+    , strokes(std::move(strokes)) {}
+
+QString Annotation::fileName() const {
+    return QString::asprintf("tovik-%03lld.png", static_cast<long long>(number));
 }
 
-QString Annotation::fileName() const
-{
-    return QStringLiteral("tovik-%1.png").arg(number, 3, 10, QLatin1Char('0'));
-}
-
-QString Annotation::instruction() const
-{
+QString Annotation::instruction() const {
     const QString trimmed = comment.trimmed();
     if (!trimmed.isEmpty())
         return trimmed;
@@ -40,8 +35,7 @@ QString Annotation::instruction() const
                              : QStringLiteral("Review the marked region and pen strokes.");
 }
 
-qint64 CapturedItem::byteCount() const
-{
+qint64 CapturedItem::byteCount() const {
     return qint64(image.bytesPerLine()) * image.height();
 }
 

@@ -51,8 +51,8 @@ struct Annotation {
 
     Annotation() = default;
     Annotation(QUuid id, qint64 number, QDateTime createdAt, QString comment, quint32 displayID,
-               QString displayName, QSizeF displaySize, const QRectF& selection,
-               const QRectF& crop, double pixelsPerPoint, QList<PenStroke> strokes);
+               QString displayName, QSizeF displaySize, const QRectF& selection, const QRectF& crop,
+               double pixelsPerPoint, QList<PenStroke> strokes);
 
     // "tovik-%03d.png" with the number.
     QString fileName() const;
