@@ -134,14 +134,14 @@ public:
             fail(JsonError::wrongType);
     }
 
-    double number(QLatin1String name) {
+    double number(QStringView name) {
         const QJsonValue value = member(name);
         if (!value.isDouble())
             fail(JsonError::wrongType);
         return value.toDouble();
     }
 
-    qint64 integer(QLatin1String name, qint64 min, qint64 max) {
+    qint64 integer(QStringView name, qint64 min, qint64 max) {
         const QJsonValue value = member(name);
         // toInteger() gives 0 for a number that is not whole or does not fit in 64 bits.
         const qint64 whole = value.toInteger();
@@ -151,14 +151,14 @@ public:
         return whole;
     }
 
-    QString string(QLatin1String name) {
+    QString string(QStringView name) {
         const QJsonValue value = member(name);
         if (!value.isString())
             fail(JsonError::wrongType);
         return value.toString();
     }
 
-    QUuid uuid(QLatin1String name) {
+    QUuid uuid(QStringView name) {
         const QString text = string(name);
         const QUuid id = QUuid::fromString(text);
         if (id.toString(QUuid::WithoutBraces).compare(text, Qt::CaseInsensitive) != 0)
@@ -166,7 +166,7 @@ public:
         return id;
     }
 
-    QDateTime timestamp(QLatin1String name) {
+    QDateTime timestamp(QStringView name) {
         const QDateTime time = QDateTime::fromString(string(name), Qt::ISODate);
         // Without a zone designator the text would be read as local time.
         if (!time.isValid() || time.timeSpec() == Qt::LocalTime)
@@ -174,14 +174,14 @@ public:
         return time.toUTC();
     }
 
-    template<typename T> T record(QLatin1String name) { return read<T>(member(name), failure_); }
+    template<typename T> T record(QStringView name) { return read<T>(member(name), failure_); }
 
-    template<typename T> QList<T> list(QLatin1String name) {
+    template<typename T> QList<T> list(QStringView name) {
         return readList<T>(member(name), failure_);
     }
 
 private:
-    QJsonValue member(QLatin1String name) {
+    QJsonValue member(QStringView name) {
         const QJsonValue value = object_.value(name);
         if (value.isUndefined())
             fail(JsonError::missingMember);
@@ -196,43 +196,42 @@ private:
 
 template<> MarkPoint read<MarkPoint>(const QJsonValue& value, std::optional<Failure>& failure) {
     ObjectReader r(value, failure);
-    return {r.number(QLatin1String("x")), r.number(QLatin1String("y"))};
+    return {r.number(u"x"), r.number(u"y")};
 }
 
 template<> MarkRect read<MarkRect>(const QJsonValue& value, std::optional<Failure>& failure) {
     ObjectReader r(value, failure);
     MarkRect rect;
-    rect.x = r.number(QLatin1String("x"));
-    rect.y = r.number(QLatin1String("y"));
-    rect.width = r.number(QLatin1String("width"));
-    rect.height = r.number(QLatin1String("height"));
+    rect.x = r.number(u"x");
+    rect.y = r.number(u"y");
+    rect.width = r.number(u"width");
+    rect.height = r.number(u"height");
     return rect;
 }
 
 template<> PenStroke read<PenStroke>(const QJsonValue& value, std::optional<Failure>& failure) {
     ObjectReader r(value, failure);
     PenStroke stroke;
-    stroke.points = r.list<MarkPoint>(QLatin1String("points"));
-    stroke.width = r.number(QLatin1String("width"));
+    stroke.points = r.list<MarkPoint>(u"points");
+    stroke.width = r.number(u"width");
     return stroke;
 }
 
 template<> Annotation read<Annotation>(const QJsonValue& value, std::optional<Failure>& failure) {
     ObjectReader r(value, failure);
     Annotation a;
-    a.id = r.uuid(QLatin1String("id"));
-    a.number = r.integer(QLatin1String("number"), std::numeric_limits<qint64>::min(),
+    a.id = r.uuid(u"id");
+    a.number = r.integer(u"number", std::numeric_limits<qint64>::min(),
                          std::numeric_limits<qint64>::max());
-    a.createdAt = r.timestamp(QLatin1String("createdAt"));
-    a.comment = r.string(QLatin1String("comment"));
-    a.displayID =
-        quint32(r.integer(QLatin1String("displayID"), 0, std::numeric_limits<quint32>::max()));
-    a.displayName = r.string(QLatin1String("displayName"));
-    a.displaySize = r.record<MarkPoint>(QLatin1String("displaySize"));
-    a.selection = r.record<MarkRect>(QLatin1String("selection"));
-    a.crop = r.record<MarkRect>(QLatin1String("crop"));
-    a.pixelsPerPoint = r.number(QLatin1String("pixelsPerPoint"));
-    a.strokes = r.list<PenStroke>(QLatin1String("strokes"));
+    a.createdAt = r.timestamp(u"createdAt");
+    a.comment = r.string(u"comment");
+    a.displayID = quint32(r.integer(u"displayID", 0, std::numeric_limits<quint32>::max()));
+    a.displayName = r.string(u"displayName");
+    a.displaySize = r.record<MarkPoint>(u"displaySize");
+    a.selection = r.record<MarkRect>(u"selection");
+    a.crop = r.record<MarkRect>(u"crop");
+    a.pixelsPerPoint = r.number(u"pixelsPerPoint");
+    a.strokes = r.list<PenStroke>(u"strokes");
     return a;
 }
 

@@ -77,7 +77,7 @@ void appendShortest(QByteArray& out, double value) {
     std::from_chars(exponentText.data(), exponentText.data() + exponentText.size(), exponent);
 
     const int k = int(digits.size());
-    const int n = exponent + 1; // position of the decimal point after the first digit
+    const int n = exponent + 1; // value = 0.<digits> × 10^n
     if (k <= n && n <= 21) {
         out += digits + QByteArray(n - k, '0');
     } else if (0 < n && n <= 21) {
