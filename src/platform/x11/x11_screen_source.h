@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/screen_source.h"
+
+#include <QHash>
+
+#include <memory>
+
+namespace tovik {
+
+class XcbConnection;
+class X11ImageGrabber;
+
+// Screens as Qt lists them, matched by name to RandR monitors; grabs of the root window.
+// This app's windows are not hidden here (that is the windows' owners' call: the session
+// hides its window and toolbar before a capture), but a grab waits until the windows the
+// app has hidden are really off the screen.
+class X11ScreenSource final : public ScreenSource {
+public:
+    X11ScreenSource();
+    ~X11ScreenSource() override;
+
+    /** X11 asks no permission to read the screen. */
+    bool preflightAccess() override { return true; }
+    bool requestAccess() override { return true; }
+    QList<ScreenInfo> screens() override;
+    Expected<QImage> grab(const ScreenInfo& screen, QSize pixelSize) override;
+
+    /** Makes and touches every buffer a capture needs, so that the first capture after
+     *  start-up is as fast as later ones. */
+    void warmUp();
+
+private:
+    struct Monitor {
+        quint32 id; // the monitor's name atom: stable while the server runs
+        QString name;
+        QRect pixels;
+    };
+
+    QList<Monitor> monitors();
+    QString atomName(quint32 atom);
+    void waitUntilHiddenWindowsAreGone();
+
+    std::unique_ptr<XcbConnection> conn_;
+    std::unique_ptr<X11ImageGrabber> grabber_;
+    QHash<quint32, QString> atomNames_;
+    bool hasMonitors_ = false;
+};
+
+} // namespace tovik
