@@ -24,15 +24,14 @@ protected:
     GlobalShortcut shortcut{backend, preferences};
 };
 
-TEST_F(GlobalShortcutTest, startsIdle) {
-    EXPECT_FALSE(shortcut.isLive());
-    EXPECT_TRUE(backend.requests.isEmpty());
-}
-
 TEST_F(GlobalShortcutTest, register_withoutBinding_grabsThePreferencesBinding) {
+    preferences.setApply([](const ShortcutBinding&) { return true; });
+    ASSERT_TRUE(preferences.save(ctrlK).ok());
+    EXPECT_FALSE(shortcut.isLive());
+
     EXPECT_TRUE(shortcut.registerShortcut());
     EXPECT_TRUE(shortcut.isLive());
-    EXPECT_EQ(backend.current, (Grab{0x73, ModifierMask::control | ModifierMask::shift}));
+    EXPECT_EQ(backend.current, (Grab{0x6b, ModifierMask::control}));
 }
 
 TEST_F(GlobalShortcutTest, register_givenBinding_grabsIt) {
@@ -88,23 +87,16 @@ TEST_F(GlobalShortcutTest, unregister_releasesOnceAndAllowsANewCombination) {
     EXPECT_EQ(backend.current, (Grab{0x37, ModifierMask::alt | ModifierMask::super}));
 }
 
-TEST_F(GlobalShortcutTest, press_whileLive_runsOnPressOncePerPress) {
-    int presses = 0;
-    shortcut.setOnPress([&presses] { ++presses; });
-    ASSERT_TRUE(shortcut.registerShortcut());
-    backend.press();
-    backend.press();
-    EXPECT_EQ(presses, 2);
-}
-
-TEST_F(GlobalShortcutTest, press_whileIdle_isIgnored) {
+TEST_F(GlobalShortcutTest, press_runsOnPressOnlyWhileLive) {
     int presses = 0;
     shortcut.setOnPress([&presses] { ++presses; });
     backend.press();
     ASSERT_TRUE(shortcut.registerShortcut());
+    backend.press();
+    backend.press();
     shortcut.unregisterShortcut();
     backend.press();
-    EXPECT_EQ(presses, 0);
+    EXPECT_EQ(presses, 2);
 }
 
 TEST_F(GlobalShortcutTest, press_withoutOnPress_doesNothing) {

@@ -11,49 +11,31 @@ namespace tovik {
 namespace {
 
 // X11 values, written out so that a wrong constant in the code shows.
-constexpr quint16 shiftMask = 0x01;
-constexpr quint16 controlMask = 0x04;
-constexpr quint16 mod1Mask = 0x08;
-constexpr quint16 mod4Mask = 0x40;
+constexpr quint16 shiftMask = 0x01, controlMask = 0x04, mod1Mask = 0x08, mod4Mask = 0x40;
 
 ShortcutBinding binding(const QString& key, bool command, bool shift, bool option, bool control) {
     return ShortcutBinding{key, command, shift, option, control};
 }
 
-TEST(ShortcutKeyTable, holdsUpperCaseLettersThenDigits) {
-    const QStringList& table = ShortcutBinding::keyTable();
-    ASSERT_EQ(table.size(), 36);
-    EXPECT_EQ(table.first(), "A");
-    EXPECT_EQ(table.at(25), "Z");
-    EXPECT_EQ(table.at(26), "0");
-    EXPECT_EQ(table.last(), "9");
-    EXPECT_EQ(table.join(QString()), "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
+TEST(ShortcutValidity, tableKeyWithCommandOptionOrControl_isValid) {
+    EXPECT_EQ(ShortcutBinding::keyTable().join(QString()), "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
+    EXPECT_EQ(ShortcutBinding::defaultBinding(), binding("S", true, true, false, false));
+    EXPECT_TRUE(binding("A", true, false, false, false).isValid());
+    EXPECT_TRUE(binding("0", false, false, true, false).isValid());
+    EXPECT_TRUE(binding("9", false, true, false, true).isValid());
+    EXPECT_EQ(binding("A", false, true, false, false).validationError(),
+              ShortcutError::noPrimaryModifier);
+    EXPECT_EQ(binding("A", false, false, false, false).validationError(),
+              ShortcutError::noPrimaryModifier);
 }
 
-TEST(ShortcutValidity, keyOutsideTable_isReportedFirst) {
+TEST(ShortcutValidity, keyOutsideTable_isReportedBeforeModifiers) {
     for (const QString key : {"s", "F1", "", "SS", "-", " ", "Ä", "٣"}) {
-        SCOPED_TRACE(key.toStdString());
         EXPECT_EQ(binding(key, true, false, false, false).validationError(),
                   ShortcutError::keyNotInTable);
         EXPECT_EQ(binding(key, false, true, false, false).validationError(),
                   ShortcutError::keyNotInTable);
     }
-}
-
-TEST(ShortcutValidity, needsCommandOptionOrControl_shiftAloneIsNotEnough) {
-    EXPECT_EQ(binding("A", false, true, false, false).validationError(),
-              ShortcutError::noPrimaryModifier);
-    EXPECT_EQ(binding("A", false, false, false, false).validationError(),
-              ShortcutError::noPrimaryModifier);
-    EXPECT_TRUE(binding("A", true, false, false, false).isValid());
-    EXPECT_TRUE(binding("0", false, false, true, false).isValid());
-    EXPECT_TRUE(binding("9", false, true, false, true).isValid());
-    EXPECT_FALSE(binding("a", true, false, false, false).isValid());
-}
-
-TEST(ShortcutValidity, defaultBinding_isCtrlShiftS) {
-    EXPECT_EQ(ShortcutBinding::defaultBinding(), binding("S", true, true, false, false));
-    EXPECT_TRUE(ShortcutBinding::defaultBinding().isValid());
 }
 
 TEST(ShortcutErrorText, eachReasonHasItsOwnMessage) {
@@ -69,22 +51,14 @@ TEST(ShortcutDisplay, listsSetModifiersInFixedOrderThenKey) {
     EXPECT_EQ(binding("7", true, true, true, true).displayString(), "Ctrl+Alt+Shift+Super+7");
     EXPECT_EQ(binding("K", false, false, true, true).displayString(), "Alt+Super+K");
     EXPECT_EQ(binding("K", false, true, false, true).displayString(), "Shift+Super+K");
-    EXPECT_EQ(binding("0", false, false, false, false).displayString(), "0");
 }
 
 TEST(ShortcutJson, writesExactlyTheFiveMembersCompactly) {
     const QByteArray json = binding("K", false, true, true, false).toJson();
-    EXPECT_FALSE(json.contains(' '));
-    EXPECT_FALSE(json.contains('\n'));
-    const QJsonObject object = QJsonDocument::fromJson(json).object();
-    QStringList members = object.keys();
-    members.sort();
-    EXPECT_EQ(members, QStringList({"command", "control", "key", "option", "shift"}));
-    EXPECT_EQ(object.value("key"), QJsonValue("K"));
-    EXPECT_EQ(object.value("command"), QJsonValue(false));
-    EXPECT_EQ(object.value("shift"), QJsonValue(true));
-    EXPECT_EQ(object.value("option"), QJsonValue(true));
-    EXPECT_EQ(object.value("control"), QJsonValue(false));
+    EXPECT_FALSE(json.contains(' ') || json.contains('\n'));
+    const QJsonObject expected{
+        {"key", "K"}, {"command", false}, {"shift", true}, {"option", true}, {"control", false}};
+    EXPECT_EQ(QJsonDocument::fromJson(json).object(), expected);
 }
 
 TEST(ShortcutJson, roundTripsEveryFlagCombination) {
@@ -94,17 +68,10 @@ TEST(ShortcutJson, roundTripsEveryFlagCombination) {
     }
 }
 
-TEST(ShortcutJson, readsAnyMemberOrderAndIgnoresExtraMembers) {
-    EXPECT_EQ(ShortcutBinding::fromJson(
-                  R"({"key":"S","command":true,"shift":true,"option":false,"control":false})"),
-              ShortcutBinding::defaultBinding());
-    EXPECT_EQ(ShortcutBinding::fromJson(
-                  R"({ "control": true, "version": 2, "option": false, "shift": false,
-                       "command": false, "key": "4" })"),
+TEST(ShortcutJson, readsAnyOrderIgnoresExtraMembersAndLeavesJudgingToValidity) {
+    EXPECT_EQ(ShortcutBinding::fromJson(R"({ "control": true, "version": 2, "option": false,
+                                             "shift": false, "command": false, "key": "4" })"),
               binding("4", false, false, false, true));
-}
-
-TEST(ShortcutJson, readsTheKeyWithoutJudgingIt) {
     EXPECT_EQ(ShortcutBinding::fromJson(
                   R"({"key":"s","command":true,"shift":false,"option":false,"control":false})"),
               binding("s", true, false, false, false));
@@ -117,40 +84,38 @@ TEST(ShortcutJson, rejectsMissingOrWrongTypedMembersAndBrokenText) {
         R"({"key":"S","command":1,"shift":true,"option":false,"control":false})",
         R"({"key":"S","command":true,"shift":"true","option":false,"control":false})",
         R"({"key":83,"command":true,"shift":true,"option":false,"control":false})",
-        R"({"key":null,"command":true,"shift":true,"option":false,"control":false})",
         R"({"key":"S","command":true,"shift":true,"option":false,"control":false)",
         R"({"key":"S","command":true,"shift":true,"option":false,"control":false}x)",
         R"([{"key":"S","command":true,"shift":true,"option":false,"control":false}])",
         "",
-        "\"S\"",
         "not json",
     };
     for (const QByteArray& json : cases)
         EXPECT_EQ(ShortcutBinding::fromJson(json), std::nullopt) << json.constData();
 }
 
-TEST(ShortcutKeyEvent, tableKeyWithPrimaryModifier_givesBinding) {
+TEST(ShortcutKeyEvent, tableKeyWithCtrlAltOrSuper_givesBinding) {
     EXPECT_EQ(ShortcutBinding::fromKeyEvent(Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier),
               ShortcutBinding::defaultBinding());
     EXPECT_EQ(ShortcutBinding::fromKeyEvent(Qt::Key_7, Qt::ControlModifier | Qt::ShiftModifier |
                                                            Qt::AltModifier | Qt::MetaModifier),
               binding("7", true, true, true, true));
-    EXPECT_EQ(ShortcutBinding::fromKeyEvent(Qt::Key_K, Qt::AltModifier),
-              binding("K", false, false, true, false));
     EXPECT_EQ(ShortcutBinding::fromKeyEvent(Qt::Key_0, Qt::MetaModifier),
               binding("0", false, false, false, true));
+    const QKeyEvent press(QEvent::KeyPress, Qt::Key_J, Qt::ControlModifier | Qt::AltModifier,
+                          QStringLiteral("j"));
+    EXPECT_EQ(ShortcutBinding::fromKeyEvent(press), binding("J", true, false, true, false));
 }
 
-TEST(ShortcutKeyEvent, withoutCtrlAltOrSuper_givesNothing) {
+TEST(ShortcutKeyEvent, otherPresses_giveNothing) {
     EXPECT_EQ(ShortcutBinding::fromKeyEvent(Qt::Key_S, Qt::NoModifier), std::nullopt);
     EXPECT_EQ(ShortcutBinding::fromKeyEvent(Qt::Key_S, Qt::ShiftModifier), std::nullopt);
-}
-
-TEST(ShortcutKeyEvent, keysOutsideTable_giveNothing) {
-    const int keys[] = {Qt::Key_Space,   Qt::Key_F1,         Qt::Key_Minus,  Qt::Key_Left,
-                        Qt::Key_Exclam,  Qt::Key_Adiaeresis, Qt::Key_Return, Qt::Key_Escape,
-                        Qt::Key_Control, Qt::Key_Shift,      Qt::Key_Alt,    Qt::Key_Meta,
-                        Qt::Key_Super_L, Qt::Key_unknown};
+    // Keypad digits are keys of their own.
+    EXPECT_EQ(ShortcutBinding::fromKeyEvent(Qt::Key_1, Qt::ControlModifier | Qt::KeypadModifier),
+              std::nullopt);
+    const int keys[] = {Qt::Key_Space, Qt::Key_F1,     Qt::Key_Minus,   Qt::Key_Exclam,
+                        Qt::Key_Left,  Qt::Key_Return, Qt::Key_Control, Qt::Key_Shift,
+                        Qt::Key_Alt,   Qt::Key_Meta,   Qt::Key_Super_L, Qt::Key_unknown};
     for (const int key : keys) {
         EXPECT_EQ(ShortcutBinding::fromKeyEvent(key, Qt::ControlModifier | Qt::AltModifier),
                   std::nullopt)
@@ -158,36 +123,14 @@ TEST(ShortcutKeyEvent, keysOutsideTable_giveNothing) {
     }
 }
 
-TEST(ShortcutKeyEvent, keypadDigits_giveNothing) {
-    EXPECT_EQ(ShortcutBinding::fromKeyEvent(Qt::Key_1, Qt::ControlModifier | Qt::KeypadModifier),
-              std::nullopt);
-}
-
-TEST(ShortcutKeyEvent, readsKeyAndModifiersOfAQtEvent) {
-    const QKeyEvent press(QEvent::KeyPress, Qt::Key_J, Qt::ControlModifier | Qt::AltModifier,
-                          QStringLiteral("j"));
-    EXPECT_EQ(ShortcutBinding::fromKeyEvent(press), binding("J", true, false, true, false));
-    const QKeyEvent shiftOnly(QEvent::KeyPress, Qt::Key_J, Qt::ShiftModifier);
-    EXPECT_EQ(ShortcutBinding::fromKeyEvent(shiftOnly), std::nullopt);
-}
-
-TEST(ShortcutHotKeyGrab, letterGrabsLowerCaseKeysymWithMappedModifiers) {
+TEST(ShortcutHotKeyGrab, grabsUnshiftedKeysymWithMappedModifiers) {
     EXPECT_EQ(ShortcutBinding::defaultBinding().hotKeyGrab(),
               (HotKeyGrab{0x73, controlMask | shiftMask}));
     EXPECT_EQ(binding("A", false, false, true, false).hotKeyGrab(), (HotKeyGrab{0x61, mod1Mask}));
     EXPECT_EQ(binding("Z", false, false, false, true).hotKeyGrab(), (HotKeyGrab{0x7a, mod4Mask}));
-}
-
-TEST(ShortcutHotKeyGrab, digitGrabsItsKeysym) {
     EXPECT_EQ(binding("7", true, true, true, true).hotKeyGrab(),
               (HotKeyGrab{0x37, controlMask | shiftMask | mod1Mask | mod4Mask}));
-    EXPECT_EQ(binding("0", true, false, false, false).hotKeyGrab(),
-              (HotKeyGrab{0x30, controlMask}));
-}
-
-TEST(ShortcutHotKeyGrab, keyOutsideTable_grabsNothing) {
     EXPECT_EQ(binding("s", true, false, false, false).hotKeyGrab(), std::nullopt);
-    EXPECT_EQ(binding("F1", true, false, false, false).hotKeyGrab(), std::nullopt);
 }
 
 TEST(ShortcutKeySequence, matchesMenuNotation) {

@@ -45,7 +45,6 @@ TEST(UpdateController, otherChannels_neverCreateAnUpdater) {
 
 TEST(UpdateController, directChannelWithoutUpdater_staysDisabled) {
     UpdateController controller({}, QStringLiteral("direct"));
-    controller.startUpdater();
     controller.checkForUpdates();
     EXPECT_FALSE(controller.updatesEnabled());
     EXPECT_EQ(controller.state(), UpdateController::State::disabled);
@@ -74,12 +73,6 @@ TEST(UpdateController, direct_checkBeforeStart_createsTheUpdaterLazily) {
     controller.checkForUpdates();
     ASSERT_EQ(source.created, 1);
     EXPECT_EQ(source.last->checks, 1);
-}
-
-TEST(UpdateController, canCheckForUpdates_followsTheUpdater) {
-    UpdaterSource source;
-    UpdateController controller(source.factory(), QStringLiteral("direct"));
-    controller.startUpdater();
     EXPECT_TRUE(controller.canCheckForUpdates());
     source.last->canCheck = false;
     EXPECT_FALSE(controller.canCheckForUpdates());
