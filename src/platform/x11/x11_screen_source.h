@@ -10,11 +10,12 @@ namespace tovik {
 
 class XcbConnection;
 class X11ImageGrabber;
+class X11WindowSettler;
 
 // Screens as Qt lists them, matched by name to RandR monitors; grabs of the root window.
-// This app's windows are not hidden here (that is the windows' owners' call: the session
-// hides its window and toolbar before a capture), but a grab waits until the windows the
-// app has hidden are really off the screen.
+// This app's windows are not hidden here (that is their owners' call: the session hides its
+// window and toolbar before a capture), but a grab waits until the windows the app has
+// hidden are off the screen and what they covered is drawn again.
 class X11ScreenSource final : public ScreenSource {
 public:
     X11ScreenSource();
@@ -39,10 +40,10 @@ private:
 
     QList<Monitor> monitors();
     QString atomName(quint32 atom);
-    void waitUntilHiddenWindowsAreGone();
 
     std::unique_ptr<XcbConnection> conn_;
     std::unique_ptr<X11ImageGrabber> grabber_;
+    std::unique_ptr<X11WindowSettler> settler_;
     QHash<quint32, QString> atomNames_;
     bool hasMonitors_ = false;
 };

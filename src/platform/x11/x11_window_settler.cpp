@@ -1,0 +1,193 @@
+#include "platform/x11/x11_window_settler.h"
+
+#include "platform/x11/xcb_connection.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QWindow>
+
+#include <xcb/damage.h>
+
+#include <poll.h>
+
+#include <thread>
+
+namespace tovik {
+
+namespace {
+
+// The window manager unmaps a frame within a few milliseconds of the client's unmap.
+constexpr auto frameTimeout = std::chrono::milliseconds(250);
+constexpr auto framePoll = std::chrono::milliseconds(2);
+// Clients repaint an exposed area at once, a compositor within a frame or two; an area
+// nobody redraws is given up on after this long.
+constexpr auto redrawTimeout = std::chrono::milliseconds(150);
+// A redraw is complete once its area has been quiet this long.
+constexpr qint64 redrawQuietMs = 5;
+constexpr int redrawPollMs = 2;
+
+// The windows among `windows` that are, or sit in a frame that is, still viewable. All
+// windows are asked at once, one level of the tree per round trip.
+QList<xcb_window_t> stillShown(XcbConnection& conn, QList<xcb_window_t> windows) {
+    QList<xcb_window_t> shown;
+    while (!windows.isEmpty()) {
+        QList<xcb_get_window_attributes_cookie_t> attributes;
+        QList<xcb_query_tree_cookie_t> trees;
+        for (const xcb_window_t window : std::as_const(windows)) {
+            attributes.append(xcb_get_window_attributes(conn.get(), window));
+            trees.append(xcb_query_tree(conn.get(), window));
+        }
+        QList<xcb_window_t> parents;
+        for (qsizetype i = 0; i < windows.size(); ++i) {
+            const XcbReply<xcb_get_window_attributes_reply_t> attrs(
+                xcb_get_window_attributes_reply(conn.get(), attributes[i], nullptr));
+            const XcbReply<xcb_query_tree_reply_t> tree(
+                xcb_query_tree_reply(conn.get(), trees[i], nullptr));
+            if (attrs && attrs->map_state == XCB_MAP_STATE_VIEWABLE)
+                shown.append(windows[i]);
+            else if (attrs && tree && tree->parent != tree->root && tree->parent != XCB_NONE)
+                parents.append(tree->parent);
+        }
+        windows = parents;
+    }
+    return shown;
+}
+
+xcb_connection_t* qtConnection() {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+} // namespace
+
+X11WindowSettler::X11WindowSettler(XcbConnection& conn)
+    : conn_(conn) {
+    forget_.setSingleShot(true);
+    forget_.setInterval(redrawTimeout);
+    connect(&forget_, &QTimer::timeout, this, [this] {
+        uncovered_.clear();
+        stopWatchingDamage();
+    });
+    if (!conn_.isValid() || !qtConnection())
+        return;
+    const xcb_query_extension_reply_t* damage = xcb_get_extension_data(conn_.get(), &xcb_damage_id);
+    if (damage && damage->present) {
+        // DAMAGE answers nothing before the client has said which version it speaks.
+        std::free(xcb_damage_query_version_reply(
+            conn_.get(), xcb_damage_query_version(conn_.get(), 1, 1), nullptr));
+        damageEvent_ = damage->first_event;
+    }
+    QCoreApplication::instance()->installEventFilter(this);
+}
+
+X11WindowSettler::~X11WindowSettler() {
+    stopWatchingDamage();
+}
+
+void X11WindowSettler::settle() {
+    if (!qtConnection() || !conn_.isValid())
+        return;
+    waitUntilHiddenWindowsAreGone();
+    waitUntilUncoveredAreasAreDrawn();
+}
+
+void X11WindowSettler::handleEvent(const xcb_generic_event_t& event) {
+    if (damageEvent_ == 0 || eventType(event) != damageEvent_ + XCB_DAMAGE_NOTIFY)
+        return;
+    const auto& notify = reinterpret_cast<const xcb_damage_notify_event_t&>(event);
+    const QRect drawn(notify.area.x, notify.area.y, notify.area.width, notify.area.height);
+    for (Uncovered& area : uncovered_) {
+        if (area.area.intersects(drawn))
+            area.sinceDrawn.start();
+    }
+}
+
+bool X11WindowSettler::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Hide && watched->isWindowType()) {
+        const auto* window = static_cast<QWindow*>(watched);
+        if (window->isTopLevel() && window->handle()) {
+            const QRect area = frameArea(xcb_window_t(window->winId()));
+            if (!area.isEmpty()) {
+                uncovered_.append({area, QDeadlineTimer(redrawTimeout), {}});
+                watchDamage();
+                forget_.start();
+            }
+        }
+    }
+    return false;
+}
+
+void X11WindowSettler::waitUntilHiddenWindowsAreGone() {
+    // Qt may still hold the unmap of a window hidden a moment ago in its output buffer; a
+    // round trip on Qt's own connection makes the server carry it out first.
+    xcb_connection_t* qt = qtConnection();
+    std::free(xcb_get_input_focus_reply(qt, xcb_get_input_focus(qt), nullptr));
+
+    QList<xcb_window_t> hidden;
+    for (const QWindow* window : QGuiApplication::topLevelWindows()) {
+        if (window->handle() && !window->isVisible())
+            hidden.append(xcb_window_t(window->winId()));
+    }
+    const QDeadlineTimer deadline(frameTimeout);
+    while (!stillShown(conn_, hidden).isEmpty() && !deadline.hasExpired())
+        std::this_thread::sleep_for(framePoll);
+}
+
+void X11WindowSettler::waitUntilUncoveredAreasAreDrawn() {
+    const auto pending = [this] {
+        conn_.dispatchPending();
+        return std::any_of(uncovered_.cbegin(), uncovered_.cend(), [this](const Uncovered& a) {
+            const bool drawn = a.sinceDrawn.isValid() && a.sinceDrawn.elapsed() >= redrawQuietMs;
+            // Without DAMAGE nothing tells when an area is drawn: give it the whole time.
+            return !a.deadline.hasExpired() && (damageEvent_ == 0 || !drawn);
+        });
+    };
+    pollfd socket{xcb_get_file_descriptor(conn_.get()), POLLIN, 0};
+    while (pending())
+        poll(&socket, 1, redrawPollMs);
+    uncovered_.clear();
+    forget_.stop();
+    stopWatchingDamage();
+}
+
+QRect X11WindowSettler::frameArea(xcb_window_t window) {
+    // The window manager's frame is the ancestor just below the root.
+    for (;;) {
+        const XcbReply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(conn_.get(), xcb_query_tree(conn_.get(), window), nullptr));
+        if (!tree)
+            return {};
+        if (tree->parent == tree->root || tree->parent == XCB_NONE)
+            break;
+        window = tree->parent;
+    }
+    const XcbReply<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(conn_.get(), xcb_get_geometry(conn_.get(), window), nullptr));
+    if (!geometry)
+        return {};
+    const int border = geometry->border_width;
+    return QRect(geometry->x, geometry->y, geometry->width + 2 * border,
+                 geometry->height + 2 * border);
+}
+
+void X11WindowSettler::watchDamage() {
+    if (damageEvent_ == 0 || damage_ != 0)
+        return;
+    // Only while areas are pending: on the root it reports every drawing on the screen.
+    damage_ = xcb_generate_id(conn_.get());
+    xcb_damage_create(conn_.get(), damage_, conn_.root(), XCB_DAMAGE_REPORT_LEVEL_RAW_RECTANGLES);
+    xcb_flush(conn_.get());
+}
+
+void X11WindowSettler::stopWatchingDamage() {
+    if (damage_ == 0)
+        return;
+    if (conn_.isValid()) {
+        xcb_damage_destroy(conn_.get(), damage_);
+        xcb_flush(conn_.get());
+    }
+    damage_ = 0;
+}
+
+} // namespace tovik

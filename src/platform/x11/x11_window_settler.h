@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QRect>
+#include <QTimer>
+
+#include <xcb/xcb.h>
+
+namespace tovik {
+
+class XcbConnection;
+
+// Makes sure a grab sees neither this app's windows nor their ghosts. A window hidden a
+// moment ago may still be mapped (its unmap waiting in Qt's output buffer, its frame waiting
+// for the window manager), and what it covered shows stale pixels until the clients below
+// have answered their Expose events, or a compositor its next frame.
+class X11WindowSettler : public QObject {
+public:
+    explicit X11WindowSettler(XcbConnection& conn);
+    ~X11WindowSettler() override;
+
+    /** Waits, for a bounded time, until this app's hidden windows are off the screen and
+     *  the areas they uncovered have been drawn again. */
+    void settle();
+    /** Takes the connection's DAMAGE events. */
+    void handleEvent(const xcb_generic_event_t& event);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Uncovered {
+        QRect area; // root coordinates, frame included
+        QDeadlineTimer deadline;
+        QElapsedTimer sinceDrawn; // invalid until something was drawn there
+    };
+
+    void waitUntilHiddenWindowsAreGone();
+    void waitUntilUncoveredAreasAreDrawn();
+    QRect frameArea(xcb_window_t window);
+    void watchDamage();
+    void stopWatchingDamage();
+
+    XcbConnection& conn_;
+    quint8 damageEvent_ = 0; // first event code of DAMAGE; 0 without it
+    quint32 damage_ = 0;     // the damage object on the root window while areas are pending
+    QList<Uncovered> uncovered_;
+    QTimer forget_; // drops the pending areas when no grab follows a hide
+};
+
+} // namespace tovik
