@@ -13,6 +13,8 @@ protected:
 
     FakeScreenSource source;
     CancelToken cancel;
+    const ScreenInfo left = FakeScreenSource::screen("Left", {0, 0, 1440, 900}, 2, 11);
+    const ScreenInfo right = FakeScreenSource::screen("Right", {1440, 0, 1001, 999}, 1.5, 22);
 };
 
 TEST(ScreenCaptureError, messages_areTheUserFacingTexts) {
@@ -26,34 +28,22 @@ TEST(ScreenCaptureError, messages_areTheUserFacingTexts) {
               QStringLiteral("The display arrangement changed. Select the region again."));
 }
 
-TEST_F(CaptureDisplaysTest, permissionGranted_neverAsks) {
-    source.screenList = {FakeScreenSource::screen("A", {0, 0, 100, 50}, 1, 7)};
+TEST_F(CaptureDisplaysTest, permission_askedOnlyWhenMissingAndRefusalGrabsNothing) {
+    source.screenList = {left};
     ASSERT_TRUE(run().ok());
     EXPECT_EQ(source.requestCount, 0);
-}
 
-TEST_F(CaptureDisplaysTest, permissionRefused_failsBeforeAnyGrab) {
-    source.screenList = {FakeScreenSource::screen("A", {0, 0, 100, 50}, 1, 7)};
     source.preflightAnswer = false;
-    source.requestAnswer = false;
-    const auto result = run();
-    ASSERT_FALSE(result.ok());
-    EXPECT_TRUE(result.failure().is(ScreenCaptureError::permission));
+    ASSERT_TRUE(run().ok());
     EXPECT_EQ(source.requestCount, 1);
+
+    source.grabs.clear();
+    source.requestAnswer = false;
+    EXPECT_TRUE(run().failure().is(ScreenCaptureError::permission));
     EXPECT_TRUE(source.grabs.isEmpty());
 }
 
-TEST_F(CaptureDisplaysTest, permissionGrantedOnRequest_continues) {
-    source.screenList = {FakeScreenSource::screen("A", {0, 0, 100, 50}, 1, 7)};
-    source.preflightAnswer = false;
-    source.requestAnswer = true;
-    EXPECT_TRUE(run().ok());
-    EXPECT_EQ(source.requestCount, 1);
-}
-
-TEST_F(CaptureDisplaysTest, twoScreens_snapshotsInScreenOrder) {
-    const ScreenInfo left = FakeScreenSource::screen("Left", {0, 0, 1440, 900}, 2, 11);
-    const ScreenInfo right = FakeScreenSource::screen("Right", {1440, 0, 1920, 1080}, 1, 22);
+TEST_F(CaptureDisplaysTest, twoScreens_snapshotsInOrderAtTruncatedPixelSize) {
     source.screenList = {left, right};
     const auto result = run();
     ASSERT_TRUE(result.ok());
@@ -63,53 +53,34 @@ TEST_F(CaptureDisplaysTest, twoScreens_snapshotsInScreenOrder) {
     EXPECT_EQ(result->at(0).image.size(), QSize(2880, 1800));
     EXPECT_EQ(result->at(1).screen, right);
     EXPECT_EQ(result->at(1).displayID, 22u);
-    EXPECT_EQ(result->at(1).image.size(), QSize(1920, 1080));
+    EXPECT_EQ(source.grabs[1].pixelSize, QSize(1501, 1498)); // 1501.5 × 1498.5
 }
 
-TEST_F(CaptureDisplaysTest, fractionalScale_truncatesPixelSize) {
-    source.screenList = {FakeScreenSource::screen("A", {0, 0, 1001, 999}, 1.5, 1)};
-    ASSERT_TRUE(run().ok());
-    ASSERT_EQ(source.grabs.size(), 1);
-    EXPECT_EQ(source.grabs[0].pixelSize, QSize(1501, 1498));
-}
-
-TEST_F(CaptureDisplaysTest, screenWithoutDisplayId_isSkipped) {
-    source.screenList = {FakeScreenSource::screen("Ghost", {0, 0, 800, 600}),
-                         FakeScreenSource::screen("Real", {800, 0, 800, 600}, 1, 5)};
+TEST_F(CaptureDisplaysTest, screensWithoutDisplayId_skippedAndNoneLeftIsNoDisplays) {
+    const ScreenInfo ghost = FakeScreenSource::screen("Ghost", {0, 0, 800, 600});
+    source.screenList = {ghost, right};
     const auto result = run();
     ASSERT_TRUE(result.ok());
     ASSERT_EQ(result->size(), 1);
-    EXPECT_EQ(result->at(0).screen.name, QStringLiteral("Real"));
-    EXPECT_EQ(source.grabs.size(), 1);
-}
+    EXPECT_EQ(result->at(0).screen, right);
 
-TEST_F(CaptureDisplaysTest, noMatchedScreen_failsWithNoDisplays) {
-    source.screenList = {FakeScreenSource::screen("Ghost", {0, 0, 800, 600})};
-    const auto result = run();
-    ASSERT_FALSE(result.ok());
-    EXPECT_TRUE(result.failure().is(ScreenCaptureError::noDisplays));
-
+    source.screenList = {ghost};
+    EXPECT_TRUE(run().failure().is(ScreenCaptureError::noDisplays));
     source.screenList.clear();
     EXPECT_TRUE(run().failure().is(ScreenCaptureError::noDisplays));
 }
 
-TEST_F(CaptureDisplaysTest, cancelledBetweenScreens_endsCancelledWithoutSnapshots) {
-    source.screenList = {FakeScreenSource::screen("A", {0, 0, 100, 100}, 1, 1),
-                         FakeScreenSource::screen("B", {100, 0, 100, 100}, 1, 2)};
+TEST_F(CaptureDisplaysTest, cancelledBetweenScreens_endsCancelledAfterOneGrab) {
+    source.screenList = {left, right};
     source.onGrab = [this](int) { cancel.cancel(); };
-    const auto result = run();
-    ASSERT_FALSE(result.ok());
-    EXPECT_TRUE(result.failure().isCancelled());
+    EXPECT_TRUE(run().failure().isCancelled());
     EXPECT_EQ(source.grabs.size(), 1);
 }
 
 TEST_F(CaptureDisplaysTest, grabErrorOnSecondScreen_passedUpUnchanged) {
-    source.screenList = {FakeScreenSource::screen("A", {0, 0, 100, 100}, 1, 1),
-                         FakeScreenSource::screen("B", {100, 0, 100, 100}, 1, 2)};
+    source.screenList = {left, right};
     source.grabErrors[1] = QStringLiteral("BadMatch (invalid parameter attributes)");
-    const auto result = run();
-    ASSERT_FALSE(result.ok());
-    EXPECT_EQ(result.failure(), Failure::platform("BadMatch (invalid parameter attributes)"));
+    EXPECT_EQ(run().failure(), Failure::platform("BadMatch (invalid parameter attributes)"));
 }
 
 } // namespace

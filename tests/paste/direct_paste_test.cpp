@@ -14,18 +14,15 @@ namespace {
 using namespace std::chrono_literals;
 
 class DirectPasteTest : public ::testing::Test {
-protected:
+public:
     DirectPasteTest() { desktop.frontmost = other; }
 
     Outcome run(Clock& withClock) {
-        DirectPaste::Services services{desktop, clipboard, keys, withClock};
+        const DirectPaste::Services services{desktop, clipboard, keys, withClock};
         const auto result =
             waitForTask(DirectPaste::paste(services, bundle, destination, photosSent, cancel));
-        EXPECT_TRUE(result.has_value());
         return result.value_or(Failure::platform("did not finish"));
     }
-    Outcome run() { return run(clock); }
-
     // Runs `change` while the wait of this length is in progress.
     void during(std::chrono::milliseconds wait, std::function<void()> change) {
         clock.duringSleep = [wait, change](std::chrono::milliseconds d) {
@@ -62,8 +59,8 @@ TEST(PasteError, messages_areTheUserFacingTexts) {
                              "prompt from the session window."));
 }
 
-TEST_F(DirectPasteTest, fullRun_postsFourEventsInOrderToDestination) {
-    ASSERT_TRUE(run().ok());
+TEST_F(DirectPasteTest, fullRun_imagesThenTextWithFourKeyEventsToTheDestination) {
+    ASSERT_TRUE(run(clock).ok());
     EXPECT_TRUE(photosSent);
     EXPECT_EQ(keys.kinds(), QStringList({"down", "up", "down", "up"}));
     for (const auto& event : keys.events)
@@ -71,93 +68,83 @@ TEST_F(DirectPasteTest, fullRun_postsFourEventsInOrderToDestination) {
     ASSERT_EQ(desktop.activations.size(), 1);
     EXPECT_EQ(desktop.activations[0].app, destination);
     EXPECT_EQ(clock.sleeps, QList({250ms, 1000ms}));
+    EXPECT_EQ(clipboard.writes, QList({pasteImagesPayload(bundle), textPayload(bundle.prompt)}));
 }
 
-TEST_F(DirectPasteTest, fullRun_imagesThenTextOnClipboard) {
-    ASSERT_TRUE(run().ok());
-    ASSERT_EQ(clipboard.writes.size(), 2);
-    EXPECT_EQ(clipboard.writes[0], pasteImagesPayload(bundle));
-    EXPECT_EQ(clipboard.writes[1], textPayload(bundle.prompt));
+struct FailureCase {
+    const char* name;
+    std::function<void(DirectPasteTest&)> arrange;
+    Failure error;
+    bool photosSent;
+    qsizetype keyEvents;
+};
+
+class DirectPasteFailureTest : public DirectPasteTest,
+                               public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(DirectPasteFailureTest, endsWithItsErrorAndTellsWhetherPhotosWent) {
+    const FailureCase& c = GetParam();
+    c.arrange(*this);
+    EXPECT_EQ(run(clock).failure(), c.error);
+    EXPECT_EQ(photosSent, c.photosSent);
+    EXPECT_EQ(keys.events.size(), c.keyEvents);
 }
 
-TEST_F(DirectPasteTest, destinationQuitBeforeStart_failsWithoutSendingAnything) {
-    desktop.quit(destination);
-    EXPECT_TRUE(run().failure().is(PasteError::destination));
-    EXPECT_FALSE(photosSent);
-    EXPECT_TRUE(clipboard.writes.isEmpty());
-    EXPECT_TRUE(keys.events.isEmpty());
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DirectPasteFailureTest,
+    ::testing::Values(
+        FailureCase{"destinationQuitBefore", [](auto& w) { w.desktop.quit(w.destination); },
+                    Failure::of(PasteError::destination), false, 0},
+        FailureCase{"activationRefused", [](auto& w) { w.desktop.activateAnswer = false; },
+                    Failure::of(PasteError::destination), false, 0},
+        FailureCase{"otherAppDuringActivationWait",
+                    [](auto& w) {
+                        w.during(DirectPaste::activationDelay,
+                                 [&w] { w.desktop.bringToFront(w.other); });
+                    },
+                    Failure::of(PasteError::destination), false, 0},
+        FailureCase{"otherAppDuringTextWait",
+                    [](auto& w) {
+                        w.during(DirectPaste::textDelay, [&w] { w.desktop.bringToFront(w.other); });
+                    },
+                    Failure::of(PasteError::destination), true, 2},
+        FailureCase{"destinationQuitsDuringTextWait",
+                    [](auto& w) {
+                        w.during(DirectPaste::textDelay, [&w] { w.desktop.quit(w.destination); });
+                    },
+                    Failure::of(PasteError::destination), true, 2},
+        FailureCase{"clipboardTakenDuringTextWait",
+                    [](auto& w) {
+                        w.during(DirectPaste::textDelay,
+                                 [&w] { w.clipboard.takenByAnotherClient(); });
+                    },
+                    Failure::of(PasteError::clipboardChanged), true, 2},
+        FailureCase{"clipboardRefusesImages", [](auto& w) { w.clipboard.refuseAll(); },
+                    Failure::of(SessionError::clipboard), false, 0},
+        FailureCase{"clipboardRefusesText",
+                    [](auto& w) {
+                        w.clipboard.accept = [&w](const ClipboardPayload& p) {
+                            return p != textPayload(w.bundle.prompt);
+                        };
+                    },
+                    Failure::of(SessionError::clipboard), true, 2},
+        FailureCase{"eventCannotBeCreated", [](auto& w) { w.keys.canCreateEvents = false; },
+                    Failure::of(PasteError::event), false, 0},
+        FailureCase{
+            "cancelledDuringWait",
+            [](auto& w) { w.during(DirectPaste::activationDelay, [&w] { w.cancel.cancel(); }); },
+            Failure::cancelled(), false, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(DirectPasteTest, activationRefused_failsWithDestination) {
-    desktop.activateAnswer = false;
-    EXPECT_TRUE(run().failure().is(PasteError::destination));
-    EXPECT_FALSE(photosSent);
-    EXPECT_TRUE(keys.events.isEmpty());
-}
-
-TEST_F(DirectPasteTest, otherAppInFrontAfterActivation_stopsBeforeImages) {
-    during(DirectPaste::activationDelay, [this] { desktop.bringToFront(other); });
-    EXPECT_TRUE(run().failure().is(PasteError::destination));
-    EXPECT_FALSE(photosSent);
-    EXPECT_TRUE(clipboard.writes.isEmpty());
-    EXPECT_TRUE(keys.events.isEmpty());
-}
-
-TEST_F(DirectPasteTest, otherAppInFrontDuringTextWait_stopsAfterImages) {
-    during(DirectPaste::textDelay, [this] { desktop.bringToFront(other); });
-    EXPECT_TRUE(run().failure().is(PasteError::destination));
-    EXPECT_TRUE(photosSent);
-    EXPECT_EQ(keys.kinds(), QStringList({"down", "up"}));
-    EXPECT_EQ(clipboard.writes.size(), 1);
-}
-
-TEST_F(DirectPasteTest, destinationQuitsDuringTextWait_stopsAfterImages) {
-    during(DirectPaste::textDelay, [this] { desktop.quit(destination); });
-    EXPECT_TRUE(run().failure().is(PasteError::destination));
-    EXPECT_TRUE(photosSent);
-    EXPECT_EQ(keys.events.size(), 2);
-}
-
-TEST_F(DirectPasteTest, clipboardTakenDuringTextWait_textNeverWritten) {
+TEST_F(DirectPasteTest, clipboardChangedDuringTextWait_textNeverWritten) {
     during(DirectPaste::textDelay, [this] { clipboard.takenByAnotherClient(); });
-    EXPECT_TRUE(run().failure().is(PasteError::clipboardChanged));
-    EXPECT_TRUE(photosSent);
-    EXPECT_EQ(clipboard.writes.size(), 1);
-    EXPECT_EQ(keys.events.size(), 2);
+    run(clock);
+    EXPECT_EQ(clipboard.writes, QList({pasteImagesPayload(bundle)}));
 }
 
-TEST_F(DirectPasteTest, clipboardRefusesImages_failsBeforeAnyKey) {
-    clipboard.refuseAll();
-    EXPECT_TRUE(run().failure().is(SessionError::clipboard));
-    EXPECT_FALSE(photosSent);
-    EXPECT_TRUE(keys.events.isEmpty());
-}
-
-TEST_F(DirectPasteTest, clipboardRefusesText_failsAfterImages) {
-    clipboard.accept = [this](const ClipboardPayload& p) {
-        return p != textPayload(bundle.prompt);
-    };
-    EXPECT_TRUE(run().failure().is(SessionError::clipboard));
-    EXPECT_TRUE(photosSent);
-    EXPECT_EQ(keys.events.size(), 2);
-}
-
-TEST_F(DirectPasteTest, eventCannotBeCreated_failsWithEvent) {
-    keys.canCreateEvents = false;
-    EXPECT_TRUE(run().failure().is(PasteError::event));
-    EXPECT_FALSE(photosSent);
-}
-
-TEST_F(DirectPasteTest, cancelledDuringWait_endsCancelledWithoutKeys) {
-    during(DirectPaste::activationDelay, [this] { cancel.cancel(); });
-    EXPECT_TRUE(run().failure().isCancelled());
-    EXPECT_TRUE(keys.events.isEmpty());
-    EXPECT_TRUE(clipboard.writes.isEmpty());
-}
-
-TEST_F(DirectPasteTest, waits_suspendUntilTimeHasPassed) {
+TEST_F(DirectPasteTest, waits_suspendUntilTheirTimeHasPassed) {
     clock.autoAdvance = false;
-    DirectPaste::Services services{desktop, clipboard, keys, clock};
+    const DirectPaste::Services services{desktop, clipboard, keys, clock};
     auto task = DirectPaste::paste(services, bundle, destination, photosSent, cancel);
     clock.advance(249ms);
     EXPECT_TRUE(keys.events.isEmpty());
@@ -172,21 +159,18 @@ TEST_F(DirectPasteTest, waits_suspendUntilTimeHasPassed) {
 
 TEST_F(DirectPasteTest, windowsWithoutPid_areToldApartByWindow) {
     const AppRef anonymous = FakeDesktop::app(0, 0x3000);
-    const AppRef otherAnonymous = FakeDesktop::app(0, 0x4000);
-    DirectPaste::Services services{desktop, clipboard, keys, clock};
-    desktop.frontmost = otherAnonymous;
+    desktop.frontmost = FakeDesktop::app(0, 0x4000);
     EXPECT_TRUE(DirectPaste::checkDestination(desktop, anonymous, cancel)
                     .failure()
                     .is(PasteError::destination));
     desktop.frontmost = anonymous;
-    EXPECT_TRUE(DirectPaste::sendPasteShortcut(services, anonymous, cancel).ok());
+    EXPECT_TRUE(DirectPaste::checkDestination(desktop, anonymous, cancel).ok());
 }
 
 TEST_F(DirectPasteTest, realClock_noKeystrokeComesEarly) {
     SteadyClock steady;
     ASSERT_TRUE(run(steady).ok());
     ASSERT_EQ(keys.events.size(), 4);
-    ASSERT_EQ(desktop.activations.size(), 1);
     EXPECT_GE(keys.events[0].at - desktop.activations[0].at, 250ms);
     EXPECT_GE(keys.events[2].at - keys.events[1].at, 1000ms);
 }

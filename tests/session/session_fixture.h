@@ -14,12 +14,19 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
+// Readable texts in failure messages.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
 namespace tovik {
 
 // The real store on fakes: one 800 × 600 screen, an editor in front, exports into a
 // private temporary folder.
 class SessionFixture : public ::testing::Test {
-protected:
+public:
     SessionFixture() {
         screens.screenList = {FakeScreenSource::screen("Main", {0, 0, 800, 600}, 1, 1)};
         desktop.frontmost = editor;

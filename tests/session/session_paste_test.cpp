@@ -12,16 +12,16 @@ const QString couldNotPaste = QStringLiteral("Couldn’t paste");
 const QString textStopped = QStringLiteral("Photos sent; text paste stopped");
 const QString copyPromptHint =
     QStringLiteral("\nUse Copy prompt in the session window to copy just the feedback text.");
+const QString pasteSent = QStringLiteral("Photos and feedback text sent");
 
-// A session with two captures, the editor in front, and the paste waits on virtual time.
+// A session with two captures and the editor in front; the paste waits run on virtual time.
 class SessionPasteTest : public SessionFixture {
-protected:
+public:
     void SetUp() override {
         first = addCapture();
         addCapture();
         ui.alerts.clear();
     }
-    // Runs `change` during the wait of this length.
     void during(std::chrono::milliseconds wait, std::function<void()> change) {
         clock.duringSleep = [wait, change](std::chrono::milliseconds d) {
             if (d == wait)
@@ -37,38 +37,26 @@ protected:
         EXPECT_EQ(ui.alerts[0].messageText, title);
         EXPECT_EQ(ui.alerts[0].informativeText, text);
     }
-    // After a failure: nothing is running and another paste goes through.
-    void expectAnotherPasteWorks() {
-        EXPECT_FALSE(store.exporting());
-        clock.duringSleep = nullptr;
-        clipboard.accept = [](const ClipboardPayload&) { return true; };
-        keys.canCreateEvents = true;
-        desktop.bringToFront(editor);
-        keys.events.clear();
-        pasteAndWait();
-        EXPECT_EQ(store.notice(), QStringLiteral("Photos and feedback text sent"));
-        EXPECT_EQ(keys.events.size(), 4);
-    }
 
     QUuid first;
 };
 
 TEST_F(SessionPasteTest, fullRun_sendsImagesThenTextToThePreviousApp) {
     pasteAndWait();
-    EXPECT_EQ(store.notice(), QStringLiteral("Photos and feedback text sent"));
+    EXPECT_EQ(store.notice(), pasteSent);
     EXPECT_TRUE(ui.alerts.isEmpty());
     EXPECT_EQ(keys.kinds(), QStringList({"down", "up", "down", "up"}));
     for (const auto& event : keys.events)
         EXPECT_EQ(event.destination, editor);
-    ASSERT_TRUE(store.exportCache().contains(false));
-    const ExportBundle bundle = store.exportCache()[false].bundle;
+    const ExportBundle bundle = store.exportCache().value(false).bundle;
     EXPECT_EQ(bundle.images.size(), 2);
     EXPECT_EQ(store.lastExport(), bundle.directory);
     EXPECT_EQ(clipboard.writes.last(), textPayload(store.prompt()));
     EXPECT_FALSE(store.hasExported());
+    EXPECT_EQ(keys.requestCount, 0);
 }
 
-TEST_F(SessionPasteTest, fromTheToolbarWithAnotherAppInFront_pastesIntoThatApp) {
+TEST_F(SessionPasteTest, withAnotherAppInFront_pastesIntoThatApp) {
     desktop.bringToFront(browser);
     pasteAndWait();
     ASSERT_EQ(keys.events.size(), 4);
@@ -80,34 +68,28 @@ TEST_F(SessionPasteTest, whileCapturing_doesNothing) {
     store.paste();
     EXPECT_FALSE(store.exporting());
     EXPECT_TRUE(ui.alerts.isEmpty());
-    EXPECT_TRUE(keys.events.isEmpty());
 }
 
-TEST_F(SessionPasteTest, withoutDestination_alertsAndNeverExports) {
+TEST_F(SessionPasteTest, withoutLiveDestination_alertsAndNeverExports) {
     SessionStore fresh(services(), exportDir.filePath("fresh"));
     desktop.frontmost.reset();
     fresh.startOrCapture();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !fresh.overlays().empty(); }));
     confirm({0, 0, 20, 20});
-    ASSERT_EQ(fresh.items().size(), 1);
-
     fresh.paste();
     expectAlert(couldNotPaste, message(PasteError::destination));
     EXPECT_FALSE(fresh.exporting());
     EXPECT_FALSE(QDir(exportDir.filePath("fresh")).exists());
-}
 
-TEST_F(SessionPasteTest, destinationGone_alertsAndNeverExports) {
+    ui.alerts.clear();
     desktop.quit(editor);
     store.paste();
     expectAlert(couldNotPaste, message(PasteError::destination));
-    EXPECT_FALSE(store.exporting());
     EXPECT_EQ(exportFolders(), 0);
 }
 
 TEST_F(SessionPasteTest, permissionRefused_alertsAfterAskingOnce) {
     keys.permission = false;
-    keys.requestAnswer = false;
     store.paste();
     expectAlert(couldNotPaste, message(PasteError::permission));
     EXPECT_EQ(keys.requestCount, 1);
@@ -115,54 +97,68 @@ TEST_F(SessionPasteTest, permissionRefused_alertsAfterAskingOnce) {
     EXPECT_EQ(exportFolders(), 0);
 }
 
-TEST_F(SessionPasteTest, permissionGranted_neverAsks) {
-    pasteAndWait();
-    EXPECT_EQ(keys.requestCount, 0);
-}
+struct PasteFailure {
+    const char* name;
+    std::function<void(SessionPasteTest&)> arrange;
+    bool photosSent;
+    QString text;
+};
 
-TEST_F(SessionPasteTest, destinationChangesDuringTextWait_alertsPhotosSent) {
-    during(DirectPaste::textDelay, [this] { desktop.bringToFront(browser); });
+class SessionPasteFailureTest : public SessionPasteTest,
+                                public ::testing::WithParamInterface<PasteFailure> {};
+
+// Each failure shows its alert, and afterwards nothing runs and another paste goes through.
+TEST_P(SessionPasteFailureTest, alertsThenLetsAnotherPasteStart) {
+    GetParam().arrange(*this);
     pasteAndWait();
-    expectAlert(textStopped, message(PasteError::destination) + copyPromptHint);
+    expectAlert(GetParam().photosSent ? textStopped : couldNotPaste,
+                GetParam().photosSent ? GetParam().text + copyPromptHint : GetParam().text);
     EXPECT_FALSE(store.notice());
-    EXPECT_TRUE(store.lastExport());
-    expectAnotherPasteWorks();
+    EXPECT_FALSE(store.exporting());
+
+    clock.duringSleep = nullptr;
+    clipboard.accept = [](const ClipboardPayload&) { return true; };
+    keys.canCreateEvents = true;
+    desktop.terminated.clear();
+    desktop.bringToFront(editor);
+    keys.events.clear();
+    pasteAndWait();
+    EXPECT_EQ(store.notice(), pasteSent);
+    EXPECT_EQ(keys.events.size(), 4);
 }
 
-TEST_F(SessionPasteTest, destinationQuitsDuringActivationWait_alertsCouldNotPaste) {
-    during(DirectPaste::activationDelay, [this] { desktop.quit(editor); });
-    pasteAndWait();
-    expectAlert(couldNotPaste, message(PasteError::destination));
-    EXPECT_TRUE(keys.events.isEmpty());
-}
-
-TEST_F(SessionPasteTest, foreignClipboardChange_alertsPhotosSent) {
-    during(DirectPaste::textDelay, [this] { clipboard.takenByAnotherClient(); });
-    pasteAndWait();
-    expectAlert(textStopped, message(PasteError::clipboardChanged) + copyPromptHint);
-    expectAnotherPasteWorks();
-}
-
-TEST_F(SessionPasteTest, clipboardRefusesImages_alertsCouldNotPaste) {
-    clipboard.refuseAll();
-    pasteAndWait();
-    expectAlert(couldNotPaste,
-                QStringLiteral("The clipboard could not accept the files. Try copying again."));
-    expectAnotherPasteWorks();
-}
-
-TEST_F(SessionPasteTest, eventCannotBeCreated_alertsCouldNotPaste) {
-    keys.canCreateEvents = false;
-    pasteAndWait();
-    expectAlert(couldNotPaste, message(PasteError::event));
-    expectAnotherPasteWorks();
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SessionPasteFailureTest,
+    ::testing::Values(
+        PasteFailure{"destinationQuitsDuringActivationWait",
+                     [](auto& t) {
+                         t.during(DirectPaste::activationDelay, [&t] { t.desktop.quit(t.editor); });
+                     },
+                     false, message(PasteError::destination)},
+        PasteFailure{"destinationChangesDuringTextWait",
+                     [](auto& t) {
+                         t.during(DirectPaste::textDelay,
+                                  [&t] { t.desktop.bringToFront(t.browser); });
+                     },
+                     true, message(PasteError::destination)},
+        PasteFailure{"foreignClipboardChange",
+                     [](auto& t) {
+                         t.during(DirectPaste::textDelay,
+                                  [&t] { t.clipboard.takenByAnotherClient(); });
+                     },
+                     true, message(PasteError::clipboardChanged)},
+        PasteFailure{
+            "clipboardRefusesImages", [](auto& t) { t.clipboard.refuseAll(); }, false,
+            QStringLiteral("The clipboard could not accept the files. Try copying again.")},
+        PasteFailure{"eventCannotBeCreated", [](auto& t) { t.keys.canCreateEvents = false; }, false,
+                     message(PasteError::event)}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SessionPasteTest, exportFailure_alertsCouldNotPaste) {
-    SessionStore broken(services(), exportDir.filePath("missing/deeper"));
-    QFile occupied(exportDir.filePath("missing"));
+    QFile occupied(exportDir.filePath("occupied"));
     ASSERT_TRUE(occupied.open(QIODevice::WriteOnly));
     occupied.close();
+    SessionStore broken(services(), occupied.fileName());
     broken.startOrCapture();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !broken.overlays().empty(); }));
     confirm({0, 0, 20, 20});
@@ -191,14 +187,12 @@ TEST_F(SessionPasteTest, whileExporting_everyChangeIsRefused) {
     store.updateComment(first, QStringLiteral("edited"));
     store.copyFiles(false);
     store.paste();
-    const auto copied = waitForTask(store.copyScreenshot(first));
+    EXPECT_EQ(waitForTask(store.copyScreenshot(first)), false);
 
     EXPECT_EQ(store.phase(), Phase::monitoring);
     EXPECT_EQ(store.items().size(), 2);
     EXPECT_EQ(store.items()[0].annotation.comment, QString());
     EXPECT_EQ(store.revision(), revision);
-    ASSERT_TRUE(copied);
-    EXPECT_FALSE(*copied);
     EXPECT_EQ(exportFolders(), 1);
     EXPECT_EQ(screens.grabs.size(), 2);
 
