@@ -72,7 +72,12 @@ X11Desktop::X11Desktop(QObject* parent)
         if (eventType(event) == XCB_PROPERTY_NOTIFY)
             onPropertyNotify(reinterpret_cast<const xcb_property_notify_event_t&>(event));
     });
-    lastActive_ = activeWindow();
+    const quint32 active =
+        readProperty(*conn_, conn_->root(), conn_->atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW)
+            .cardinal()
+            .value_or(XCB_WINDOW_NONE);
+    if (active != XCB_WINDOW_NONE)
+        lastActive_ = describe(active);
 }
 
 X11Desktop::~X11Desktop() = default;
@@ -145,9 +150,28 @@ QPoint X11Desktop::mousePosition() {
 quint32 X11Desktop::activeWindow() {
     if (!conn_->isValid())
         return XCB_WINDOW_NONE;
-    return readProperty(*conn_, conn_->root(), conn_->atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW)
-        .cardinal()
-        .value_or(XCB_WINDOW_NONE);
+    const quint32 window =
+        readProperty(*conn_, conn_->root(), conn_->atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW)
+            .cardinal()
+            .value_or(XCB_WINDOW_NONE);
+    noteActive(window);
+    return window;
+}
+
+// PropertyNotify does not carry the value, and by the time it is handled the window may have
+// changed again (activate() switches and waits within one turn of the event loop): every
+// reading counts as an observation, so no switch this process saw goes unreported. The
+// process is compared too: the server hands out the ids of destroyed windows again.
+void X11Desktop::noteActive(quint32 window) {
+    const AppRef app = window == XCB_WINDOW_NONE ? AppRef{} : describe(window);
+    if (app == lastActive_)
+        return;
+    lastActive_ = app;
+    if (window == XCB_WINDOW_NONE || app.pid == processId() || isOwnWindow(window))
+        return;
+    // Queued: a getter must not call back into its caller.
+    QMetaObject::invokeMethod(
+        this, [this, app] { Q_EMIT applicationActivated(app); }, Qt::QueuedConnection);
 }
 
 AppRef X11Desktop::describe(quint32 window) {
@@ -172,15 +196,8 @@ bool X11Desktop::isOwnWindow(quint32 window) {
 }
 
 void X11Desktop::onPropertyNotify(const xcb_property_notify_event_t& event) {
-    if (event.window != conn_->root() || event.atom != conn_->atom("_NET_ACTIVE_WINDOW"))
-        return;
-    const quint32 window = activeWindow();
-    if (window == lastActive_ || window == XCB_WINDOW_NONE)
-        return;
-    lastActive_ = window;
-    const AppRef app = describe(window);
-    if (app.pid != processId() && !isOwnWindow(window))
-        Q_EMIT applicationActivated(app);
+    if (event.window == conn_->root() && event.atom == conn_->atom("_NET_ACTIVE_WINDOW"))
+        activeWindow();
 }
 
 void X11Desktop::watchScreen(QScreen* screen) {

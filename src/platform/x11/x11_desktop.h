@@ -30,13 +30,14 @@ public:
 
 private:
     quint32 activeWindow();
+    void noteActive(quint32 window);
     AppRef describe(quint32 window);
     bool isOwnWindow(quint32 window);
     void onPropertyNotify(const xcb_property_notify_event_t& event);
     void watchScreen(QScreen* screen);
 
     std::unique_ptr<XcbConnection> conn_;
-    quint32 lastActive_ = 0;
+    AppRef lastActive_;     // the active window when last read
     QTimer screensChanged_; // one notification for the burst of changes one rearrangement makes
 };
 
