@@ -50,6 +50,8 @@ CaptureOverlayWindow::CaptureOverlayWindow(const DisplaySnapshot& snapshot, qint
     setObjectName(QStringLiteral("captureOverlay"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_NoSystemBackground);
+    // While overlays are up every other window is hidden; closing them must not end the app.
+    setAttribute(Qt::WA_QuitOnClose, false);
     if (QScreen* screen = screenFor(snapshot.screen))
         setScreen(screen);
     setGeometry(snapshot.screen.geometry);
