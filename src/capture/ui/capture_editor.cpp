@@ -50,7 +50,20 @@ CaptureEditor::CaptureEditor(CaptureDraft* draft, qint64 number, QWidget* parent
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(inset, inset, inset, inset);
     column->setSpacing(spacing);
+    column->addLayout(makeHeader());
+    column->addWidget(makeCommentField());
+    column->addLayout(makeToolRow());
 
+    connect(draft_, &CaptureDraft::toolChanged, this, &CaptureEditor::refresh);
+    connect(draft_, &CaptureDraft::strokesChanged, this, &CaptureEditor::refresh);
+    connect(draft_, &CaptureDraft::commentChanged, this, [this] {
+        if (comment_->toPlainText() != draft_->comment())
+            comment_->setPlainText(draft_->comment());
+    });
+    refresh();
+}
+
+QLayout* CaptureEditor::makeHeader() {
     auto* header = new QHBoxLayout;
     header->setSpacing(spacing);
     handle_ = new AnnotationDragHandle(this);
@@ -66,8 +79,10 @@ CaptureEditor::CaptureEditor(CaptureDraft* draft, qint64 number, QWidget* parent
     cancel->setObjectName(QStringLiteral("cancelButton"));
     header->addWidget(handle_, 1, Qt::AlignVCenter);
     header->addWidget(cancel, 0, Qt::AlignVCenter);
-    column->addLayout(header);
+    return header;
+}
 
+QWidget* CaptureEditor::makeCommentField() {
     auto* surface = new CommentSurface(this);
     surface->setFixedHeight(commentHeight);
     auto* surfaceLayout = new QVBoxLayout(surface);
@@ -85,46 +100,43 @@ CaptureEditor::CaptureEditor(CaptureDraft* draft, qint64 number, QWidget* parent
     comment_->viewport()->setAutoFillBackground(false);
     comment_->setPlainText(draft_->comment());
     surfaceLayout->addWidget(comment_);
-    column->addWidget(surface);
     connect(comment_, &QPlainTextEdit::textChanged, this,
             [this] { draft_->setComment(comment_->toPlainText()); });
+    return surface;
+}
 
+QLayout* CaptureEditor::makeToolRow() {
     auto* tools = new QHBoxLayout;
     tools->setSpacing(spacing);
     auto* reselect = new CompactAction(
         QStringLiteral("Reselect region"), QStringLiteral("selection.pin.in.out"),
         [this] { call(onReselect); }, this);
     reselect->setObjectName(QStringLiteral("reselectButton"));
+    tools->addWidget(reselect, 0, Qt::AlignVCenter);
+
     pen_ = new CaptureButtonStyle(false, this);
     pen_->setObjectName(QStringLiteral("penButton"));
     pen_->setSymbol(QStringLiteral("pencil.tip"));
     pen_->setToolTip(QStringLiteral("Draw inside the selected region"));
     pen_->setAccessibleName(QStringLiteral("Pen"));
     connect(pen_, &QAbstractButton::clicked, this, &CaptureEditor::togglePen);
+    tools->addWidget(pen_, 0, Qt::AlignVCenter);
+
     undo_ = new CompactAction(
         QStringLiteral("Undo last pen stroke"), QStringLiteral("arrow.uturn.backward"),
         [this] { undo(); }, this);
     undo_->setObjectName(QStringLiteral("undoButton"));
+    tools->addWidget(undo_, 0, Qt::AlignVCenter);
+    tools->addStretch(1);
+
     auto* confirm = new CaptureButtonStyle(true, this);
     confirm->setObjectName(QStringLiteral("confirmButton"));
     confirm->setSymbol(QStringLiteral("checkmark"), SymbolWeight::bold);
     confirm->setToolTip(QStringLiteral("Confirm capture (Ctrl+Return)"));
     confirm->setAccessibleName(QStringLiteral("Confirm capture"));
     connect(confirm, &QAbstractButton::clicked, this, [this] { call(onConfirm); });
-    for (QWidget* control : {static_cast<QWidget*>(reselect), static_cast<QWidget*>(pen_),
-                             static_cast<QWidget*>(undo_)})
-        tools->addWidget(control, 0, Qt::AlignVCenter);
-    tools->addStretch(1);
     tools->addWidget(confirm, 0, Qt::AlignVCenter);
-    column->addLayout(tools);
-
-    connect(draft_, &CaptureDraft::toolChanged, this, &CaptureEditor::refresh);
-    connect(draft_, &CaptureDraft::strokesChanged, this, &CaptureEditor::refresh);
-    connect(draft_, &CaptureDraft::commentChanged, this, [this] {
-        if (comment_->toPlainText() != draft_->comment())
-            comment_->setPlainText(draft_->comment());
-    });
-    refresh();
+    return tools;
 }
 
 bool CaptureEditor::commentFocused() const {

@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class QLayout;
 class QPlainTextEdit;
 
 namespace tovik {
@@ -39,6 +40,9 @@ public:
     void setCommentFocused(bool focused);
 
 private:
+    QLayout* makeHeader();
+    QWidget* makeCommentField();
+    QLayout* makeToolRow();
     void refresh();
     void togglePen();
     void undo();

@@ -89,7 +89,7 @@ void CaptureOverlayWindow::hide() {
 }
 
 void CaptureOverlayWindow::close() {
-    releaseKeyboardGrab();
+    // Hiding releases the keyboard (hideEvent).
     QWidget::close();
 }
 
