@@ -1,0 +1,152 @@
+#include "app/floating_toolbar_window.h"
+
+#include "app/floating_toolbar.h"
+#include "platform/sticky_windows.h"
+
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <algorithm>
+
+namespace tovik {
+namespace {
+
+constexpr int bottomGap = 32;
+const QRect fallbackArea(0, 0, 1200, 800);
+
+qint64 overlapArea(const QRect& a, const QRect& b) {
+    const qint64 width = std::min<qint64>(qint64(a.x()) + a.width(), qint64(b.x()) + b.width()) -
+                         std::max(a.x(), b.x());
+    const qint64 height = std::min<qint64>(qint64(a.y()) + a.height(), qint64(b.y()) + b.height()) -
+                          std::max(a.y(), b.y());
+    return width > 0 && height > 0 ? width * height : 0;
+}
+
+} // namespace
+
+const QString FloatingToolbarWindow::settingsKey = QStringLiteral("tovikFloatingToolbar");
+
+FloatingToolbarWindow::FloatingToolbarWindow(SessionStore& store, ShortcutPreferences& preferences,
+                                             Environment environment)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                           Qt::WindowDoesNotAcceptFocus)
+    , environment_(std::move(environment))
+    , settings_(environment_.settingsPath, QSettings::IniFormat)
+    , toolbar_(new FloatingToolbar(store, preferences, this)) {
+    setObjectName(QStringLiteral("floatingToolbarWindow"));
+    setWindowTitle(QStringLiteral("tovik"));
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setFocusPolicy(Qt::NoFocus);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(toolbar_);
+
+    const QList<QRect> areas =
+        environment_.visibleAreas ? environment_.visibleAreas() : QList<QRect>();
+    setGeometry(initialFrame(areas));
+    // Only the position survives a launch: the panel always starts folded.
+    if (const std::optional<QPoint> saved = savedPosition())
+        move(*saved);
+    resize(panelWidth, foldedHeight);
+    reposition();
+    savesPosition_ = true;
+}
+
+QList<QRect> FloatingToolbarWindow::currentVisibleAreas() {
+    QList<QRect> areas;
+    for (const QScreen* screen : QGuiApplication::screens())
+        areas.append(screen->availableGeometry());
+    return areas;
+}
+
+std::optional<QPoint> FloatingToolbarWindow::placement(const QRect& frame,
+                                                       const QList<QRect>& areas) {
+    if (areas.isEmpty())
+        return std::nullopt;
+    QRect chosen = areas.first();
+    qint64 chosenOverlap = overlapArea(frame, chosen);
+    for (const QRect& area : areas) {
+        // Only a strictly larger share replaces the choice, so ties keep the earlier screen.
+        const qint64 overlap = overlapArea(frame, area);
+        if (overlap > chosenOverlap) {
+            chosen = area;
+            chosenOverlap = overlap;
+        }
+    }
+    const int right = chosen.x() + chosen.width();
+    const int bottom = chosen.y() + chosen.height();
+    const int x = std::max(chosen.x(), std::min(frame.x(), right - frame.width()));
+    // y grows downward here: a panel taller than the area keeps its bottom edge on the
+    // area's, so the control bar stays reachable.
+    const int y = std::min(std::max(frame.y(), chosen.y()), bottom - frame.height());
+    return QPoint(x, y);
+}
+
+QRect FloatingToolbarWindow::initialFrame(const QList<QRect>& areas) {
+    const QRect area = areas.isEmpty() ? fallbackArea : areas.first();
+    const int centreX = area.x() + area.width() / 2;
+    const int bottom = area.y() + area.height();
+    return QRect(centreX - panelWidth / 2, bottom - bottomGap - foldedHeight, panelWidth,
+                 foldedHeight);
+}
+
+void FloatingToolbarWindow::showWithoutActivating() {
+    if (environment_.sticky) {
+        // The desktop hint must be on the window before it is mapped.
+        create();
+        if (QWindow* window = windowHandle())
+            environment_.sticky->makeSticky(*window);
+    }
+    show();
+    raise();
+}
+
+void FloatingToolbarWindow::reposition() {
+    const QList<QRect> areas =
+        environment_.visibleAreas ? environment_.visibleAreas() : QList<QRect>();
+    if (const std::optional<QPoint> position = placement(geometry(), areas))
+        move(*position);
+}
+
+std::optional<QPoint> FloatingToolbarWindow::savedPosition() const {
+    const QVariant stored = settings_.value(settingsKey);
+    // Anything but a point there was not written by this panel.
+    if (stored.typeId() != QMetaType::QPoint)
+        return std::nullopt;
+    return stored.toPoint();
+}
+
+void FloatingToolbarWindow::mousePressEvent(QMouseEvent* event) {
+    // Presses reach the panel only where no control took them: its background.
+    if (event->button() != Qt::LeftButton)
+        return QWidget::mousePressEvent(event);
+    dragOffset_ = event->globalPosition().toPoint() - pos();
+    event->accept();
+}
+
+void FloatingToolbarWindow::mouseMoveEvent(QMouseEvent* event) {
+    if (!dragOffset_)
+        return QWidget::mouseMoveEvent(event);
+    move(event->globalPosition().toPoint() - *dragOffset_);
+    event->accept();
+}
+
+void FloatingToolbarWindow::mouseReleaseEvent(QMouseEvent* event) {
+    if (!dragOffset_ || event->button() != Qt::LeftButton)
+        return QWidget::mouseReleaseEvent(event);
+    dragOffset_.reset();
+    event->accept();
+}
+
+void FloatingToolbarWindow::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    // The settings object writes the file from the event loop, once per burst of moves.
+    if (savesPosition_)
+        settings_.setValue(settingsKey, pos());
+}
+
+} // namespace tovik
