@@ -1,0 +1,59 @@
+#pragma once
+
+#include "app/alert_runner.h"
+#include "app/floating_toolbar_window.h"
+#include "session/session_ui.h"
+
+#include <QList>
+#include <QPointer>
+
+#include <memory>
+
+namespace tovik {
+
+class CaptureOverlayWindow;
+class SessionStore;
+class ShortcutPreferences;
+
+// The windows the session store drives on the desktop: the capture overlays, the session
+// window the application shell owns, the floating toolbar (made on first use) and alerts.
+class DesktopSessionUi final : public SessionUi {
+public:
+    DesktopSessionUi(ShortcutPreferences& preferences,
+                     FloatingToolbarWindow::Environment toolbarEnvironment,
+                     AlertRunner runAlert = execAlert);
+    ~DesktopSessionUi() override;
+
+    // The store the toolbar shows. The store is made with this object, so it comes after.
+    void setStore(SessionStore* store) { store_ = store; }
+    // The session window; owned by the application shell.
+    void setSessionWindow(QWidget* window) { sessionWindow_ = window; }
+    FloatingToolbarWindow* toolbar() const { return toolbar_.get(); }
+
+    std::unique_ptr<OverlayWindow> createOverlay(const DisplaySnapshot& snapshot, qint64 number,
+                                                 OverlayCallbacks callbacks) override;
+    void showSessionWindow() override;
+    void hideSessionWindow() override;
+    bool hasToolbar() const override { return toolbar_ != nullptr; }
+    void showToolbar() override;
+    void hideToolbar() override;
+    void closeToolbar() override;
+    // Keeps the bottom edge, so the control bar stays under the pointer that unfolded it.
+    void resizeToolbar(QSizeF size) override;
+    void repositionToolbar() override;
+    void runAlert(const QString& messageText, const QString& informativeText) override;
+
+private:
+    QList<CaptureOverlayWindow*> visibleOverlays() const;
+
+    ShortcutPreferences& preferences_;
+    FloatingToolbarWindow::Environment toolbarEnvironment_;
+    AlertRunner runAlert_;
+    SessionStore* store_ = nullptr;
+    QPointer<QWidget> sessionWindow_;
+    std::unique_ptr<FloatingToolbarWindow> toolbar_;
+    // The store owns the overlays; these go null as it closes them.
+    QList<QPointer<CaptureOverlayWindow>> overlays_;
+};
+
+} // namespace tovik
