@@ -30,13 +30,13 @@ X11ScreenSource::X11ScreenSource()
 X11ScreenSource::~X11ScreenSource() = default;
 
 QList<ScreenInfo> X11ScreenSource::screens() {
-    const QList<Monitor> known = monitors();
+    monitors_ = monitors();
     QList<ScreenInfo> result;
     for (const QScreen* screen : QGuiApplication::screens()) {
         ScreenInfo info{screen->name(), screen->geometry(), screen->devicePixelRatio(), {}};
         // By name, not geometry: with Qt's scale factors a QScreen's geometry is in logical
         // pixels while monitors are in device pixels.
-        for (const Monitor& monitor : known) {
+        for (const Monitor& monitor : std::as_const(monitors_)) {
             if (monitor.name == info.name)
                 info.displayId = monitor.id;
         }
@@ -46,10 +46,12 @@ QList<ScreenInfo> X11ScreenSource::screens() {
 }
 
 Expected<QImage> X11ScreenSource::grab(const ScreenInfo& screen, QSize pixelSize) {
-    std::optional<QRect> area;
-    for (const Monitor& monitor : monitors()) {
-        if (screen.displayId == monitor.id)
-            area = monitor.pixels;
+    // A capture lists the screens and grabs them at once: the monitors read for the list
+    // save a round trip per grab.
+    std::optional<QRect> area = monitorArea(screen.displayId);
+    if (!area) {
+        monitors_ = monitors();
+        area = monitorArea(screen.displayId);
     }
     if (!area)
         return Failure::platform(
@@ -67,7 +69,7 @@ Expected<QImage> X11ScreenSource::grab(const ScreenInfo& screen, QSize pixelSize
 void X11ScreenSource::warmUp() {
     const QList<ScreenInfo> all = screens();
     QSize largest;
-    for (const Monitor& monitor : monitors())
+    for (const Monitor& monitor : std::as_const(monitors_))
         largest = largest.expandedTo(monitor.pixels.size());
     grabber_->reserve(largest);
     // Two rounds: the first maps fresh image memory, after which the allocator keeps
@@ -78,6 +80,14 @@ void X11ScreenSource::warmUp() {
                 grab(screen, screen.geometry.size() * screen.devicePixelRatio);
         }
     }
+}
+
+std::optional<QRect> X11ScreenSource::monitorArea(std::optional<quint32> id) const {
+    for (const Monitor& monitor : monitors_) {
+        if (id == monitor.id)
+            return monitor.pixels;
+    }
+    return std::nullopt;
 }
 
 QList<X11ScreenSource::Monitor> X11ScreenSource::monitors() {

@@ -39,11 +39,13 @@ private:
     };
 
     QList<Monitor> monitors();
+    std::optional<QRect> monitorArea(std::optional<quint32> id) const;
     QString atomName(quint32 atom);
 
     std::unique_ptr<XcbConnection> conn_;
     std::unique_ptr<X11ImageGrabber> grabber_;
     std::unique_ptr<X11WindowSettler> settler_;
+    QList<Monitor> monitors_; // as last read
     QHash<quint32, QString> atomNames_;
     bool hasMonitors_ = false;
 };

@@ -119,16 +119,17 @@ bool X11WindowSettler::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void X11WindowSettler::waitUntilHiddenWindowsAreGone() {
-    // Qt may still hold the unmap of a window hidden a moment ago in its output buffer; a
-    // round trip on Qt's own connection makes the server carry it out first.
-    xcb_connection_t* qt = qtConnection();
-    std::free(xcb_get_input_focus_reply(qt, xcb_get_input_focus(qt), nullptr));
-
     QList<xcb_window_t> hidden;
     for (const QWindow* window : QGuiApplication::topLevelWindows()) {
         if (window->handle() && !window->isVisible())
             hidden.append(xcb_window_t(window->winId()));
     }
+    if (hidden.isEmpty())
+        return;
+    // Qt may still hold the unmap of a window hidden a moment ago in its output buffer; a
+    // round trip on Qt's own connection makes the server carry it out first.
+    xcb_connection_t* qt = qtConnection();
+    std::free(xcb_get_input_focus_reply(qt, xcb_get_input_focus(qt), nullptr));
     const QDeadlineTimer deadline(frameTimeout);
     while (!stillShown(conn_, hidden).isEmpty() && !deadline.hasExpired())
         std::this_thread::sleep_for(framePoll);
