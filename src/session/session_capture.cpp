@@ -93,6 +93,24 @@ void SessionStore::failCapture(const Failure& failure, const CancelToken& cancel
     showReviewWindow();
 }
 
+// Marks an overlay callback as under way for as long as it runs.
+class SessionStore::OverlayCallbackScope {
+public:
+    explicit OverlayCallbackScope(SessionStore* store)
+        : store_(store) {
+        ++store_->overlayCallbacks_;
+    }
+    ~OverlayCallbackScope() {
+        if (store_ && --store_->overlayCallbacks_ == 0)
+            store_->releaseClosedOverlays();
+    }
+    OverlayCallbackScope(const OverlayCallbackScope&) = delete;
+    OverlayCallbackScope& operator=(const OverlayCallbackScope&) = delete;
+
+private:
+    QPointer<SessionStore> store_;
+};
+
 void SessionStore::openOverlays(const QList<DisplaySnapshot>& snapshots) {
     closeOverlays();
     const QPointer<SessionStore> self(this);
@@ -106,12 +124,16 @@ void SessionStore::openOverlays(const QList<DisplaySnapshot>& snapshots) {
         };
         callbacks.confirm = [self, snapshot](const QRectF& selection, const QString& comment,
                                              const QList<PenStroke>& strokes) {
-            if (self)
-                self->confirmCapture(snapshot, selection, comment, strokes);
+            if (!self)
+                return;
+            const OverlayCallbackScope scope(self);
+            self->confirmCapture(snapshot, selection, comment, strokes);
         };
         callbacks.cancel = [self] {
-            if (self)
-                self->cancelCapture();
+            if (!self)
+                return;
+            const OverlayCallbackScope scope(self);
+            self->cancelCapture();
         };
         overlays_.push_back(
             services_.ui.createOverlay(snapshot, nextNumber_, std::move(callbacks)));

@@ -170,8 +170,17 @@ void SessionStore::closeOverlays() {
     for (auto& overlay : overlays_)
         closedOverlays_.push_back(std::move(overlay));
     overlays_.clear();
-    QTimer::singleShot(0, this, [this] { closedOverlays_.clear(); });
+    releaseClosedOverlays();
     Q_EMIT overlaysChanged();
+}
+
+void SessionStore::releaseClosedOverlays() {
+    if (overlayCallbacks_ > 0 || closedOverlays_.empty())
+        return;
+    QTimer::singleShot(0, this, [this] {
+        if (overlayCallbacks_ == 0)
+            closedOverlays_.clear();
+    });
 }
 
 } // namespace tovik

@@ -163,6 +163,7 @@ Q_SIGNALS:
 
 private:
     class ExportingRelease;
+    class OverlayCallbackScope;
 
     template<typename T> void assign(T& field, const T& value, void (SessionStore::*changed)()) {
         if (field == value)
@@ -187,6 +188,7 @@ private:
     static QCoro::Task<> runCapture(QPointer<SessionStore> self, CancelToken cancel);
     void failCapture(const Failure& failure, const CancelToken& cancel);
     void openOverlays(const QList<DisplaySnapshot>& snapshots);
+    void releaseClosedOverlays();
     Expected<QImage> renderCapture(const Annotation& annotation, const QImage& displayImage) const;
 
     static QCoro::Task<> runCopyFiles(QPointer<SessionStore> self, bool contactSheet);
@@ -214,9 +216,11 @@ private:
     std::vector<std::unique_ptr<OverlayWindow>> overlays_;
     std::optional<AppRef> previousApp_;
 
-    // Closed overlays wait here for the next turn of the event loop, since the call that
-    // closes them usually comes from one of them.
+    // Closed overlays wait here until no overlay callback is under way and the event loop
+    // has turned: the call that closes them usually comes from one of them, and a modal
+    // alert may turn the event loop in the middle of it.
     std::vector<std::unique_ptr<OverlayWindow>> closedOverlays_;
+    int overlayCallbacks_ = 0;
     CancelToken pasteCancel_;
 };
 

@@ -175,5 +175,21 @@ TEST_F(SessionStateTest, closedOverlays_destroyedOnlyAfterTheCallReturns) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return record->destroyed; }));
 }
 
+TEST_F(SessionStateTest, overlayClosedWhileItsAlertRuns_outlivesTheAlert) {
+    startCapture();
+    const auto record = ui.overlays[0];
+    bool destroyedDuringAlert = false;
+    ui.duringAlert = [&] {
+        store.screenChanged();
+        QTest::qWait(5); // a modal alert turns the event loop
+        destroyedDuringAlert = record->destroyed;
+    };
+    confirm({900, 900, 50, 50}); // nothing to cut: the alert comes up
+    ASSERT_EQ(ui.alerts.size(), 1);
+    EXPECT_TRUE(record->closed);
+    EXPECT_FALSE(destroyedDuringAlert);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return record->destroyed; }));
+}
+
 } // namespace
 } // namespace tovik
