@@ -1,7 +1,9 @@
 #include "app/trace.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QtGlobal>
+#include <QEvent>
+#include <QWidget>
 
 #include <cstdio>
 
@@ -12,6 +14,32 @@ QElapsedTimer& clock() {
     static QElapsedTimer timer;
     return timer;
 }
+
+// Whether the watched paint has been marked since the last start.
+bool& paintMarked() {
+    static bool marked = false;
+    return marked;
+}
+
+class PaintWatcher : public QObject {
+public:
+    PaintWatcher(QByteArray objectName, QObject* parent)
+        : QObject(parent)
+        , objectName_(std::move(objectName)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !paintMarked() && watched->isWidgetType() &&
+            watched->objectName() == QLatin1String(objectName_)) {
+            paintMarked() = true;
+            mark(objectName_.constData());
+        }
+        return false;
+    }
+
+private:
+    QByteArray objectName_;
+};
 } // namespace
 
 bool enabled() {
@@ -23,6 +51,7 @@ void start(const char* what) {
     if (!enabled())
         return;
     clock().start();
+    paintMarked() = false;
     mark(what);
 }
 
@@ -32,6 +61,13 @@ void mark(const char* what) {
     const double ms = clock().isValid() ? double(clock().nsecsElapsed()) / 1e6 : 0.0;
     std::fprintf(stderr, "tovik-trace: %8.2f ms %s\n", ms, what);
     std::fflush(stderr);
+}
+
+void markFirstPaint(const char* objectName) {
+    if (!enabled() || !QCoreApplication::instance())
+        return;
+    QCoreApplication* app = QCoreApplication::instance();
+    app->installEventFilter(new PaintWatcher(objectName, app));
 }
 
 } // namespace tovik::trace

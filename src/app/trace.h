@@ -10,6 +10,8 @@ bool enabled();
 // Restarts the clock of the marks.
 void start(const char* what);
 void mark(const char* what);
+// Marks the first paint of a widget named `objectName` after each start.
+void markFirstPaint(const char* objectName);
 
 } // namespace trace
 } // namespace tovik

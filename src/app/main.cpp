@@ -1,0 +1,206 @@
+// tovik: the application, or (`tovik capture`, `tovik status`) a client of the running one.
+#include "app/alert_runner.h"
+#include "app/app_delegate.h"
+#include "app/command_line.h"
+#include "app/control_client.h"
+#include "app/control_protocol.h"
+#include "app/control_server.h"
+#include "app/desktop_session_ui.h"
+#include "app/runtime_directory.h"
+#include "app/session_status.h"
+#include "app/session_window.h"
+#include "app/single_instance.h"
+#include "app/termination_signals.h"
+#include "app/trace.h"
+#include "platform/clock.h"
+#include "platform/x11/x11_clipboard.h"
+#include "platform/x11/x11_desktop.h"
+#include "platform/x11/x11_hot_key_backend.h"
+#include "platform/x11/x11_key_injector.h"
+#include "platform/x11/x11_screen_source.h"
+#include "session/session_store.h"
+#include "shortcuts/global_shortcut.h"
+#include "shortcuts/shortcut_preferences.h"
+#include "updates/update_controller.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QJsonDocument>
+#include <QMessageBox>
+#include <QThread>
+
+#include <cstdio>
+#include <optional>
+
+namespace tovik {
+namespace {
+
+using namespace std::chrono_literals;
+
+// How long a second launch waits for a first one that is still starting.
+constexpr auto startingInstanceWait = 5s;
+
+const QString waylandTitle = QStringLiteral("tovik needs an X11 session");
+const QString waylandText = QStringLiteral(
+    "This desktop runs Wayland, where tovik can’t see other windows or receive its capture "
+    "shortcut yet. Log in with an X11 session (for example “GNOME on Xorg”) to use tovik.");
+
+int fail(const QString& text, int code = 1) {
+    std::fprintf(stderr, "tovik: %s\n", qPrintable(text));
+    return code;
+}
+
+QString socketPathIn(const QString& directory) {
+    return QDir(directory).filePath(controlProtocol::socketName());
+}
+
+// `tovik capture` and `tovik status`: one request to the running instance.
+int runClient(int argc, char** argv, AppCommand command) {
+    QCoreApplication app(argc, argv);
+    const Expected<QString> directory = runtimeDirectory();
+    if (!directory)
+        return fail(directory.failure().message());
+    const bool status = command == AppCommand::status;
+    const Expected<QJsonObject> answer = sendControlCommand(
+        socketPathIn(*directory), status ? QStringLiteral("status") : QStringLiteral("capture"));
+    if (!answer)
+        return fail(answer.failure().message());
+    if (status)
+        std::fputs(QJsonDocument(*answer).toJson(QJsonDocument::Indented).constData(), stdout);
+    return 0;
+}
+
+// A second launch: the running instance shows its session window, this one ends.
+int showRunningInstance(int argc, char** argv, const QString& socketPath) {
+    QCoreApplication app(argc, argv);
+    const QDeadlineTimer deadline(startingInstanceWait);
+    for (;;) {
+        const Expected<QJsonObject> answer = sendControlCommand(socketPath, QStringLiteral("show"));
+        if (answer)
+            return 0;
+        // The instance holding the lock may not be listening yet.
+        if (!answer.failure().is(ControlError::noInstance) || deadline.hasExpired())
+            return fail(answer.failure().message());
+        QThread::msleep(50);
+    }
+}
+
+// An X11 client sees neither other windows' pixels nor the keyboard under Wayland.
+int refuseWayland(int argc, char** argv) {
+    QApplication app(argc, argv);
+    fail(waylandTitle + QStringLiteral(". ") + waylandText);
+    QMessageBox box(QMessageBox::Critical, waylandTitle, waylandTitle);
+    box.setInformativeText(waylandText);
+    execAlert(box);
+    return 1;
+}
+
+void traceCaptures(SessionStore& store) {
+    if (!trace::enabled())
+        return;
+    QObject::connect(&store, &SessionStore::phaseChanged, &store, [&store] {
+        trace::mark(qPrintable(QStringLiteral("phase ") + phaseName(store.phase())));
+    });
+    QObject::connect(&store, &SessionStore::overlaysChanged, &store, [&store] {
+        if (!store.overlays().empty())
+            trace::mark("overlays created");
+    });
+    trace::markFirstPaint("captureCanvas");
+}
+
+int runApp(int argc, char** argv, std::optional<SingleInstance>& instance) {
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    X11ScreenSource screens;
+    X11Desktop desktop;
+    X11Clipboard clipboard;
+    X11KeyInjector keys;
+    SteadyClock clock;
+    X11HotKeyBackend hotKeys;
+    ShortcutPreferences& preferences = ShortcutPreferences::shared();
+
+    DesktopSessionUi ui(preferences, {ShortcutPreferences::defaultSettingsPath()});
+    SessionStore store({screens, desktop, clipboard, keys, clock, ui});
+    ui.setStore(&store);
+    // No update mechanism is built for this platform: the update item stays hidden.
+    UpdateController updates(nullptr);
+    GlobalShortcut sessionShortcut(hotKeys, preferences);
+    SessionWindow window(store);
+    ui.setSessionWindow(&window);
+    AppDelegate delegate({store, updates, sessionShortcut, preferences, desktop});
+
+    ControlServer control;
+    control.addCommand(QStringLiteral("show"), [&delegate] {
+        delegate.applicationShouldHandleReopen();
+        return QJsonObject();
+    });
+    control.addCommand(QStringLiteral("capture"), [&delegate] {
+        delegate.startOrCapture();
+        return QJsonObject();
+    });
+    control.addCommand(QStringLiteral("status"), [&store] { return sessionStatus(store); });
+    if (instance) {
+        const Outcome listening = control.listen(instance->socketPath());
+        if (!listening)
+            fail(listening.failure().message());
+    }
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &app, &QCoreApplication::quit);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&control, &delegate] {
+        control.close();
+        delegate.applicationWillTerminate();
+    });
+
+    traceCaptures(store);
+    // The first grab pays for fresh buffers; pay it before the hot key can be pressed.
+    screens.warmUp();
+    delegate.applicationDidFinishLaunching();
+    return app.exec();
+}
+
+} // namespace
+} // namespace tovik
+
+int main(int argc, char** argv) {
+    using namespace tovik;
+    QCoreApplication::setApplicationName(QStringLiteral("tovik"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tovik"));
+
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const Expected<AppCommand> command = parseCommandLine(arguments);
+    if (!command) {
+        fail(command.failure().message());
+        std::fputs(qPrintable(usageText()), stderr);
+        return 2;
+    }
+    switch (*command) {
+    case AppCommand::help:
+        std::fputs(qPrintable(usageText()), stdout);
+        return 0;
+    case AppCommand::capture:
+    case AppCommand::status:
+        return runClient(argc, argv, *command);
+    case AppCommand::launch:
+        break;
+    }
+
+    if (qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland"))
+        return refuseWayland(argc, argv);
+
+    // Without a private runtime folder there is no control socket: tovik still runs, but
+    // `tovik capture` and a second launch cannot reach it.
+    std::optional<SingleInstance> instance;
+    const Expected<QString> directory = runtimeDirectory();
+    if (directory) {
+        instance.emplace(*directory);
+        if (!instance->claim())
+            return showRunningInstance(argc, argv, instance->socketPath());
+    } else {
+        fail(directory.failure().message());
+    }
+    return runApp(argc, argv, instance);
+}
