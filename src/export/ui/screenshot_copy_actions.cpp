@@ -44,9 +44,9 @@ ScreenshotCopyActions::~ScreenshotCopyActions() {
 }
 
 ScreenshotCopyActions::State ScreenshotCopyActions::state() const {
-    if (!outcome_ || outcome_->id != id_)
+    if (!outcome_)
         return State::idle;
-    return outcome_->succeeded ? State::copied : State::failed;
+    return *outcome_ ? State::copied : State::failed;
 }
 
 bool ScreenshotCopyActions::exporting() const {
@@ -56,8 +56,8 @@ bool ScreenshotCopyActions::exporting() const {
 void ScreenshotCopyActions::copy() {
     if (exporting() || !source_.copyScreenshot)
         return;
-    QCoro::connect(source_.copyScreenshot(id_), this, [this, id = id_](bool succeeded) {
-        outcome_ = Outcome{id, succeeded};
+    QCoro::connect(source_.copyScreenshot(id_), this, [this](bool succeeded) {
+        outcome_ = succeeded;
         refresh();
     });
 }

@@ -53,11 +53,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct Outcome {
-        QUuid id;
-        bool succeeded = false;
-    };
-
     bool exporting() const;
     void setHovering(bool hovering);
     void showMenu(const QPoint& globalPos);
@@ -67,7 +62,9 @@ private:
     QUuid id_;
     ScreenshotCopySource source_;
     bool hovering_ = false;
-    std::optional<Outcome> outcome_;
+    // Whether the last copy started here succeeded; none until one finishes and again once
+    // the pointer leaves. The control belongs to one capture, so no id is kept with it.
+    std::optional<bool> outcome_;
     QPointer<CopyChip> chip_;
 };
 
