@@ -8,6 +8,7 @@
 
 #include <QAbstractButton>
 #include <QAccessible>
+#include <QDialog>
 #include <QDir>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -190,6 +191,22 @@ TEST_F(OverlayTest, escape_cancelsEvenWhileTyping) {
     settle();
     EXPECT_EQ(cancels, 1);
     EXPECT_TRUE(confirms.isEmpty());
+}
+
+TEST_F(OverlayTest, keys_areIgnoredWhileAnAlertIsUp) {
+    drag({100, 100}, {500, 400});
+    QDialog alert;
+    alert.setWindowModality(Qt::ApplicationModal);
+    alert.show();
+    QTest::keyClick(window(), Qt::Key_Escape);
+    QTest::keyClick(window(), Qt::Key_Return, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(cancels, 0);
+    EXPECT_TRUE(confirms.isEmpty());
+    alert.close();
+    QTest::keyClick(window(), Qt::Key_Escape);
+    settle();
+    EXPECT_EQ(cancels, 1);
 }
 
 TEST_F(OverlayTest, controlReturn_confirmsWithSelectionCommentAndStrokes) {
