@@ -95,7 +95,8 @@ TEST_F(X11KeyInjectorTest, postPaste_lxterminal_receivesThePaths) {
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             app = observer.activeApp();
-            return QFile::exists(out) && app && app->wmClass == QStringLiteral("Lxterminal");
+            return QFile::exists(out) && app && app->wmClass == QStringLiteral("Lxterminal") &&
+                   observer.hasFocus(app->window);
         },
         10000));
     ASSERT_TRUE(clipboard.write(imagesPayload()));

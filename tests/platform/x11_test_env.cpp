@@ -138,6 +138,19 @@ void OtherClient::takeClipboard() {
     windows_.append(window);
 }
 
+bool OtherClient::hasFocus(xcb_window_t window) {
+    auto* focus = xcb_get_input_focus_reply(conn_, xcb_get_input_focus(conn_), nullptr);
+    xcb_window_t current = focus ? focus->focus : xcb_window_t(XCB_WINDOW_NONE);
+    std::free(focus);
+    // Toolkits such as GTK focus a child of their top-level window.
+    while (current != XCB_WINDOW_NONE && current != window) {
+        auto* tree = xcb_query_tree_reply(conn_, xcb_query_tree(conn_, current), nullptr);
+        current = tree && tree->parent != tree->root ? tree->parent : xcb_window_t(XCB_WINDOW_NONE);
+        std::free(tree);
+    }
+    return current == window && window != XCB_WINDOW_NONE;
+}
+
 std::optional<AppRef> OtherClient::activeApp() {
     const xcb_window_t window = cardinal(screen_->root, "_NET_ACTIVE_WINDOW");
     if (window == XCB_WINDOW_NONE)
@@ -265,7 +278,9 @@ std::optional<AppRef> waitForActiveApp(OtherClient& client, qint64 pid) {
     const bool active = QTest::qWaitFor(
         [&] {
             found = client.activeApp();
-            return found && found->pid == pid;
+            // The property may still name a destroyed window whose id the new one reuses:
+            // keys go where the focus is.
+            return found && found->pid == pid && client.hasFocus(found->window);
         },
         waitTimeout);
     return active ? found : std::nullopt;

@@ -51,6 +51,8 @@ public:
     quint8 keycode(quint32 keysym);
     /** Takes the CLIPBOARD selection with a window of this client, at the server's time. */
     void takeClipboard();
+    /** Whether the keyboard focus is on `window` or inside it. */
+    bool hasFocus(xcb_window_t window);
     /** The active window as the window manager says, with its pid and WM_CLASS class. */
     std::optional<AppRef> activeApp();
 
@@ -111,7 +113,8 @@ private:
 /** A test pattern in which every pixel differs from its neighbours. */
 QImage patternImage(QSize size, quint32 seed);
 
-/** Waits until the window manager reports the application `pid` as active. */
+/** Waits until the window manager reports the application `pid` as active and its window
+ *  has the keyboard focus. */
 std::optional<AppRef> waitForActiveApp(OtherClient& client, qint64 pid);
 
 } // namespace tovik::x11test

@@ -15,6 +15,10 @@ export DISPLAY=":$(cat "$tmp/display")"
 export XDG_RUNTIME_DIR="$tmp" XDG_CONFIG_HOME="$tmp/config" HOME="$tmp"
 unset WAYLAND_DISPLAY
 export XDG_SESSION_TYPE=x11 QT_QPA_PLATFORM=xcb
+# One device pixel per point whatever the caller's desktop uses; GTK programs (lxterminal)
+# do not wait for an accessibility bus that is not there.
+unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_ENABLE_HIGHDPI_SCALING
+export NO_AT_BRIDGE=1
 
 openbox --sm-disable >"$tmp/openbox.log" 2>&1 &
 # Openbox is ready once it has set _NET_SUPPORTING_WM_CHECK on the root window.

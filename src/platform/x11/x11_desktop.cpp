@@ -72,21 +72,15 @@ X11Desktop::X11Desktop(QObject* parent)
         if (eventType(event) == XCB_PROPERTY_NOTIFY)
             onPropertyNotify(reinterpret_cast<const xcb_property_notify_event_t&>(event));
     });
-    const quint32 active =
-        readProperty(*conn_, conn_->root(), conn_->atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW)
-            .cardinal()
-            .value_or(XCB_WINDOW_NONE);
-    if (active != XCB_WINDOW_NONE)
+    // What is in front at start-up was not activated while this app watched.
+    if (const quint32 active = readActiveWindow(); active != XCB_WINDOW_NONE)
         lastActive_ = describe(active);
 }
 
 X11Desktop::~X11Desktop() = default;
 
 std::optional<AppRef> X11Desktop::frontmostApplication() {
-    const quint32 window = activeWindow();
-    if (window == XCB_WINDOW_NONE)
-        return std::nullopt;
-    return describe(window);
+    return activeApp();
 }
 
 qint64 X11Desktop::processId() {
@@ -120,7 +114,7 @@ bool X11Desktop::activate(const AppRef& app) {
     // As a pager: window managers apply no focus-stealing prevention to a pager's request.
     message.data.data32[0] = sourcePager;
     message.data.data32[1] = XCB_CURRENT_TIME;
-    message.data.data32[2] = activeWindow();
+    message.data.data32[2] = readActiveWindow();
     xcb_send_event(conn_->get(), false, conn_->root(),
                    XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
                    reinterpret_cast<const char*>(&message));
@@ -129,7 +123,7 @@ bool X11Desktop::activate(const AppRef& app) {
     // The request is only a wish: it took effect once the window manager names the window.
     const QDeadlineTimer deadline(activationTimeout);
     pollfd socket{xcb_get_file_descriptor(conn_->get()), POLLIN, 0};
-    while (activeWindow() != app.window) {
+    while (!activeWindowIs(app.window)) {
         if (deadline.hasExpired() || !conn_->isValid())
             return false;
         poll(&socket, 1, int(std::min<qint64>(activationPollMs, deadline.remainingTime())));
@@ -138,40 +132,48 @@ bool X11Desktop::activate(const AppRef& app) {
 }
 
 bool X11Desktop::isActive() {
-    const quint32 window = activeWindow();
-    return window != XCB_WINDOW_NONE &&
-           (describe(window).pid == processId() || isOwnWindow(window));
+    const std::optional<AppRef> app = activeApp();
+    return app && (app->pid == processId() || isOwnWindow(app->window));
 }
 
 QPoint X11Desktop::mousePosition() {
     return QCursor::pos();
 }
 
-quint32 X11Desktop::activeWindow() {
+quint32 X11Desktop::readActiveWindow() {
     if (!conn_->isValid())
         return XCB_WINDOW_NONE;
-    const quint32 window =
-        readProperty(*conn_, conn_->root(), conn_->atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW)
-            .cardinal()
-            .value_or(XCB_WINDOW_NONE);
-    noteActive(window);
-    return window;
+    return readProperty(*conn_, conn_->root(), conn_->atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW)
+        .cardinal()
+        .value_or(XCB_WINDOW_NONE);
+}
+
+std::optional<AppRef> X11Desktop::activeApp() {
+    const quint32 window = readActiveWindow();
+    const std::optional<AppRef> app =
+        window == XCB_WINDOW_NONE ? std::nullopt : std::optional(describe(window));
+    noteActive(app);
+    return app;
+}
+
+bool X11Desktop::activeWindowIs(quint32 window) {
+    const std::optional<AppRef> app = activeApp();
+    return app && app->window == window;
 }
 
 // PropertyNotify does not carry the value, and by the time it is handled the window may have
 // changed again (activate() switches and waits within one turn of the event loop): every
 // reading counts as an observation, so no switch this process saw goes unreported. The
 // process is compared too: the server hands out the ids of destroyed windows again.
-void X11Desktop::noteActive(quint32 window) {
-    const AppRef app = window == XCB_WINDOW_NONE ? AppRef{} : describe(window);
+void X11Desktop::noteActive(const std::optional<AppRef>& app) {
     if (app == lastActive_)
         return;
     lastActive_ = app;
-    if (window == XCB_WINDOW_NONE || app.pid == processId() || isOwnWindow(window))
+    if (!app || app->pid == processId() || isOwnWindow(app->window))
         return;
     // Queued: a getter must not call back into its caller.
     QMetaObject::invokeMethod(
-        this, [this, app] { Q_EMIT applicationActivated(app); }, Qt::QueuedConnection);
+        this, [this, app = *app] { Q_EMIT applicationActivated(app); }, Qt::QueuedConnection);
 }
 
 AppRef X11Desktop::describe(quint32 window) {
@@ -197,7 +199,7 @@ bool X11Desktop::isOwnWindow(quint32 window) {
 
 void X11Desktop::onPropertyNotify(const xcb_property_notify_event_t& event) {
     if (event.window == conn_->root() && event.atom == conn_->atom("_NET_ACTIVE_WINDOW"))
-        activeWindow();
+        activeApp();
 }
 
 void X11Desktop::watchScreen(QScreen* screen) {

@@ -29,15 +29,17 @@ public:
     QPoint mousePosition() override;
 
 private:
-    quint32 activeWindow();
-    void noteActive(quint32 window);
+    quint32 readActiveWindow();
+    std::optional<AppRef> activeApp(); // read, and noted as an observation
+    bool activeWindowIs(quint32 window);
+    void noteActive(const std::optional<AppRef>& app);
     AppRef describe(quint32 window);
     bool isOwnWindow(quint32 window);
     void onPropertyNotify(const xcb_property_notify_event_t& event);
     void watchScreen(QScreen* screen);
 
     std::unique_ptr<XcbConnection> conn_;
-    AppRef lastActive_;     // the active window when last read
+    std::optional<AppRef> lastActive_; // the active application when last read
     QTimer screensChanged_; // one notification for the burst of changes one rearrangement makes
 };
 

@@ -97,7 +97,12 @@ Expected<QImage> X11ImageGrabber::grab(const QRect& rect) {
     if (rect.isEmpty())
         return Failure::platform(QStringLiteral("The screen has no area to capture."));
     reserve(rect.size());
-    return shmAvailable_ ? grabShared(rect) : grabPlain(rect);
+    if (shmAvailable_) {
+        // A server that cannot read the segment after all still answers GetImage.
+        if (Expected<QImage> image = grabShared(rect))
+            return image;
+    }
+    return grabPlain(rect);
 }
 
 bool X11ImageGrabber::attachSegment(qsizetype bytes) {

@@ -9,9 +9,6 @@ namespace tovik {
 class XcbConnection;
 class X11Keymap;
 
-/** Whether a WM_CLASS class names a terminal emulator, whose paste key is Ctrl+Shift+V. */
-bool isTerminalEmulator(const QString& wmClass);
-
 // The paste shortcut as XTest key events into the focused window.
 class X11KeyInjector final : public KeyInjector {
 public:
