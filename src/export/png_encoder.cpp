@@ -20,10 +20,13 @@ namespace tovik {
 
 namespace {
 
-// Measured on screenshots of 2880 x 1800 pixels: filter "up" at level 1 is as small as Qt's
-// writer on UI and text and the fastest choice that stays close on photos.
-constexpr uchar filterUp = 2;
+// Measured on screenshots of 2880 x 1800 pixels, where level 1 is the fastest level and no
+// larger than levels 2 to 4 (filter choice below).
 constexpr int compressionLevel = 1;
+
+enum class Filter : uchar { none = 0, up = 2 };
+constexpr int sampleEvery = 64; // rows; the filter trial looks at two rows of each such band
+constexpr int sampleRows = 2;
 
 constexpr uchar signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
 constexpr size_t bytesPerPixel = 4;
@@ -110,9 +113,49 @@ QImage encodableImage(const QImage& image) {
     }
 }
 
+void filterRow(Filter filter, const uchar* cur, const uchar* prev, size_t rowBytes, uchar* out) {
+    out[0] = uchar(filter);
+    if (filter == Filter::none) {
+        std::memcpy(out + 1, cur, rowBytes);
+        return;
+    }
+    for (size_t i = 0; i < rowBytes; ++i)
+        out[1 + i] = uchar(cur[i] - prev[i]);
+}
+
+// "none" compresses fastest, and smallest on UI and text, whose rows repeat exactly; "up" is
+// far smaller on photos and gradients. A trial on a sample of rows decides, and "up" must win
+// clearly to pay for its slower compression.
+Filter chooseFilter(const QImage& image, libdeflate_compressor* compressor) {
+    const size_t rowBytes = size_t(image.width()) * bytesPerPixel;
+    std::vector<uchar> cur(rowBytes), prev(rowBytes);
+    std::vector<uchar> none, up;
+    for (int band = 0; band < image.height(); band += sampleEvery) {
+        if (band > 0)
+            rowToRgba(image, band - 1, prev.data());
+        else
+            std::fill(prev.begin(), prev.end(), 0);
+        for (int y = band; y < std::min(band + sampleRows, image.height()); ++y) {
+            rowToRgba(image, y, cur.data());
+            none.resize(none.size() + rowBytes + 1);
+            filterRow(Filter::none, cur.data(), prev.data(), rowBytes, &none.back() - rowBytes);
+            up.resize(up.size() + rowBytes + 1);
+            filterRow(Filter::up, cur.data(), prev.data(), rowBytes, &up.back() - rowBytes);
+            std::swap(cur, prev);
+        }
+    }
+    std::vector<uchar> out(libdeflate_zlib_compress_bound(compressor, none.size()));
+    const size_t noneSize =
+        libdeflate_zlib_compress(compressor, none.data(), none.size(), out.data(), out.size());
+    const size_t upSize =
+        libdeflate_zlib_compress(compressor, up.data(), up.size(), out.data(), out.size());
+    return upSize > 0 && upSize * 10 < noneSize * 9 ? Filter::up : Filter::none;
+}
+
 // The zlib stream of the filtered rows, written to `out`; its size, or 0 on failure.
 size_t compressRows(const QImage& image, Scratch& scratch, uchar* out, size_t capacity,
                     libdeflate_compressor* compressor) {
+    const Filter filter = chooseFilter(image, compressor);
     const size_t rowBytes = size_t(image.width()) * bytesPerPixel;
     const size_t size = (rowBytes + 1) * size_t(image.height());
     uchar* filtered = scratch.filtered(size);
@@ -123,10 +166,7 @@ size_t compressRows(const QImage& image, Scratch& scratch, uchar* out, size_t ca
     uchar* prev = cur + rowBytes;
     for (int y = 0; y < image.height(); ++y) {
         rowToRgba(image, y, cur);
-        uchar* row = filtered + size_t(y) * (rowBytes + 1);
-        row[0] = filterUp;
-        for (size_t i = 0; i < rowBytes; ++i)
-            row[1 + i] = uchar(cur[i] - prev[i]);
+        filterRow(filter, cur, prev, rowBytes, filtered + size_t(y) * (rowBytes + 1));
         std::swap(cur, prev);
     }
     return libdeflate_zlib_compress(compressor, filtered, size, out, capacity);

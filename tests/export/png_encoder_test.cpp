@@ -3,6 +3,7 @@
 #include "export_fixtures.h"
 
 #include <QColorSpace>
+#include <QPainter>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
@@ -74,6 +75,44 @@ TEST(PngEncoderTest, pngData_header_isRgba8WithSrgbChunk) {
     EXPECT_EQ(chunks[3].type, "IEND");
     // Qt reads the tag back as the sRGB colour space.
     EXPECT_EQ(QImage::fromData(*png, "PNG").colorSpace(), QColorSpace(QColorSpace::SRgb));
+}
+
+// The filter byte that starts each row of the image data.
+QByteArray rowFilters(const QByteArray& png, int width, int height) {
+    QByteArray stream;
+    for (const Chunk& chunk : chunksOf(png))
+        if (chunk.type == "IDAT")
+            stream += chunk.data;
+    const qsizetype rowBytes = 1 + 4 * qsizetype(width);
+    QByteArray sized(4, '\0');
+    qToBigEndian(quint32(rowBytes * height), sized.data());
+    const QByteArray rows = qUncompress(sized + stream);
+    QByteArray filters;
+    for (qsizetype at = 0; at < rows.size(); at += rowBytes)
+        filters += rows[at];
+    return filters;
+}
+
+TEST(PngEncoderTest, pngData_filterChoice_followsContentAndRoundTrips) {
+    QImage gradient(300, 200, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < gradient.height(); ++y)
+        for (int x = 0; x < gradient.width(); ++x)
+            gradient.setPixel(x, y, qRgb((x + 2 * y) % 256, (3 * x + y) / 4 % 256, y % 256));
+    QImage ui = test::solidImage(300, 200, QColor(246, 246, 248));
+    {
+        QPainter p(&ui);
+        for (int y = 10; y < 190; y += 30) {
+            p.fillRect(QRect(20, y, 120, 18), QColor(200, 220, 250));
+            p.drawText(QPoint(150, y + 14), QStringLiteral("Settings and export"));
+        }
+    }
+    const auto gradientPng = pngData(gradient);
+    const auto uiPng = pngData(ui);
+    ASSERT_TRUE(gradientPng.ok() && uiPng.ok());
+    EXPECT_EQ(rowFilters(*gradientPng, 300, 200), QByteArray(200, '\2')); // up
+    EXPECT_EQ(rowFilters(*uiPng, 300, 200), QByteArray(200, '\0'));       // none
+    EXPECT_TRUE(test::samePixels(QImage::fromData(*gradientPng, "PNG"), gradient));
+    EXPECT_TRUE(test::samePixels(QImage::fromData(*uiPng, "PNG"), ui));
 }
 
 TEST(PngEncoderTest, pngData_nullImage_failsWithEncode) {
