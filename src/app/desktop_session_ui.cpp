@@ -66,9 +66,8 @@ void DesktopSessionUi::resizeToolbar(QSizeF size) {
         return;
     const QRect before = toolbar_->geometry();
     const QSize after = size.toSize();
-    toolbar_->setGeometry(before.x(), before.y() + before.height() - after.height(), after.width(),
-                          after.height());
-    toolbar_->reposition();
+    toolbar_->setFrame(QRect(before.x(), before.y() + before.height() - after.height(),
+                             after.width(), after.height()));
 }
 
 void DesktopSessionUi::repositionToolbar() {
@@ -96,13 +95,14 @@ void DesktopSessionUi::runAlert(const QString& messageText, const QString& infor
     QMessageBox box(QMessageBox::Warning, QStringLiteral("tovik"), messageText, QMessageBox::Ok);
     box.setObjectName(QStringLiteral("sessionAlert"));
     box.setInformativeText(informativeText);
+    // Before the flags: the message box resets its flags when its modality is set.
+    box.setWindowModality(Qt::ApplicationModal);
     Qt::WindowFlags flags = Qt::Dialog | Qt::WindowStaysOnTopHint;
     // The overlays bypass the window manager, which stacks its own windows under them: an
     // alert that must show above them bypasses it too.
     if (!overlays.isEmpty())
         flags |= Qt::X11BypassWindowManagerHint;
     box.setWindowFlags(flags);
-    box.setWindowModality(Qt::ApplicationModal);
     runAlert_(box);
 
     // The capture goes on: the overlay that had the keyboard gets it back.

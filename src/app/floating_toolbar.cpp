@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSet>
 #include <QVBoxLayout>
 
@@ -27,6 +28,13 @@ const QString pasteText = QStringLiteral("Paste");
 const QString preparingText = QStringLiteral("Preparing\u2026");
 const QString pasteHelp = QStringLiteral("Paste photos, then feedback text into the previous app");
 const QString closeTitle = QStringLiteral("Close toolbar and stop session");
+
+const QString scrollIndicatorStyle = QStringLiteral(
+    "QScrollBar:horizontal { height: 6px; background: transparent; margin: 0; }"
+    "QScrollBar::handle:horizontal { background: rgba(255, 255, 255, 70); border-radius: 3px;"
+    " min-width: 24px; }"
+    "QScrollBar::add-line:horizontal, QScrollBar::sub-line:horizontal { width: 0; }"
+    "QScrollBar::add-page:horizontal, QScrollBar::sub-page:horizontal { background: none; }");
 
 constexpr int sideInset = 12;
 constexpr int stripSpacing = 12;
@@ -107,6 +115,8 @@ QWidget* FloatingToolbar::buildStrip() {
     scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->setWidgetResizable(true);
     scroll_->viewport()->setAutoFillBackground(false);
+    // A slim indicator in the panel's colours instead of the desktop style's bar.
+    scroll_->horizontalScrollBar()->setStyleSheet(scrollIndicatorStyle);
     auto* rowWidget = new QWidget;
     rowWidget->setAutoFillBackground(false);
     row_ = new QHBoxLayout(rowWidget);

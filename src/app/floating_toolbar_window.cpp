@@ -43,16 +43,15 @@ FloatingToolbarWindow::FloatingToolbarWindow(SessionStore& store, ShortcutPrefer
     setFocusPolicy(Qt::NoFocus);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    // The store sizes the panel when the strip unfolds; the strip must not resize it first.
+    layout->setSizeConstraint(QLayout::SetNoConstraint);
     layout->addWidget(toolbar_);
 
-    const QList<QRect> areas =
-        environment_.visibleAreas ? environment_.visibleAreas() : QList<QRect>();
-    setGeometry(initialFrame(areas));
+    QRect frame = initialFrame(visibleAreas());
     // Only the position survives a launch: the panel always starts folded.
     if (const std::optional<QPoint> saved = savedPosition())
-        move(*saved);
-    resize(panelWidth, foldedHeight);
-    reposition();
+        frame.moveTopLeft(*saved);
+    setFrame(frame);
     savesPosition_ = true;
 }
 
@@ -106,10 +105,18 @@ void FloatingToolbarWindow::showWithoutActivating() {
 }
 
 void FloatingToolbarWindow::reposition() {
-    const QList<QRect> areas =
-        environment_.visibleAreas ? environment_.visibleAreas() : QList<QRect>();
-    if (const std::optional<QPoint> position = placement(geometry(), areas))
-        move(*position);
+    setFrame(geometry());
+}
+
+void FloatingToolbarWindow::setFrame(QRect frame) {
+    if (const std::optional<QPoint> position = placement(frame, visibleAreas()))
+        frame.moveTopLeft(*position);
+    // One request: a window system may carry out a resize and a move apart, and late.
+    setGeometry(frame);
+}
+
+QList<QRect> FloatingToolbarWindow::visibleAreas() const {
+    return environment_.visibleAreas ? environment_.visibleAreas() : QList<QRect>();
 }
 
 std::optional<QPoint> FloatingToolbarWindow::savedPosition() const {

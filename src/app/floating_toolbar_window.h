@@ -50,6 +50,8 @@ public:
     void showWithoutActivating();
     // Moves the panel into the visible area of the screen it overlaps most.
     void reposition();
+    // Gives the panel this frame, moved the way reposition() moves it, in one step.
+    void setFrame(QRect frame);
 
     static QList<QRect> currentVisibleAreas();
     // Where a panel with this frame goes: the top-left corner that puts it inside the area it
@@ -67,6 +69,7 @@ protected:
     void moveEvent(QMoveEvent* event) override;
 
 private:
+    QList<QRect> visibleAreas() const;
     std::optional<QPoint> savedPosition() const;
 
     Environment environment_;
