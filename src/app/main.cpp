@@ -18,6 +18,7 @@
 #include "platform/x11/x11_hot_key_backend.h"
 #include "platform/x11/x11_key_injector.h"
 #include "platform/x11/x11_screen_source.h"
+#include "platform/x11/x11_sticky_windows.h"
 #include "session/session_store.h"
 #include "shortcuts/global_shortcut.h"
 #include "shortcuts/shortcut_preferences.h"
@@ -119,9 +120,11 @@ int runApp(int argc, char** argv, std::optional<SingleInstance>& instance) {
     X11KeyInjector keys;
     SteadyClock clock;
     X11HotKeyBackend hotKeys;
+    X11StickyWindows sticky;
     ShortcutPreferences& preferences = ShortcutPreferences::shared();
 
-    DesktopSessionUi ui(preferences, {ShortcutPreferences::defaultSettingsPath()});
+    DesktopSessionUi ui(preferences, {ShortcutPreferences::defaultSettingsPath(),
+                                      FloatingToolbarWindow::currentVisibleAreas, &sticky});
     SessionStore store({screens, desktop, clipboard, keys, clock, ui});
     ui.setStore(&store);
     // No update mechanism is built for this platform: the update item stays hidden.
