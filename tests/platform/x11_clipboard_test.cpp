@@ -41,7 +41,7 @@ TEST(X11ClipboardTest, write_eachActionsPayload_isServedUnderEveryMimeType) {
           {QStringLiteral("text/plain;charset=utf-8"), "Fix the button – it’s 2 px off"}}},
         {{{QStringLiteral("text/uri-list"), "file:///tmp/out/tovik-001.png\r\n"},
           {QStringLiteral("x-special/gnome-copied-files"), "copy\nfile:///tmp/out/tovik-001.png"},
-          {QStringLiteral("image/png"), QByteArray("\x89PNG\r\n\x1a\n\0\0binary", 18)}}},
+          {QStringLiteral("image/png"), QByteArray::fromHex("89504e470d0a1a0a0000") + "binary"}}},
         {{{QStringLiteral("text/uri-list"), uriList},
           {QStringLiteral("x-special/gnome-copied-files"), gnomeFiles},
           {QStringLiteral("text/plain"), "/tmp/out/tovik-001.png '/tmp/a b/tovik-002.png'"}}},
