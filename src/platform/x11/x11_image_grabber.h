@@ -5,8 +5,6 @@
 #include <QImage>
 #include <QRect>
 
-#include <xcb/xcb.h>
-
 namespace tovik {
 
 class XcbConnection;
