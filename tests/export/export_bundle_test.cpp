@@ -12,6 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <thread>
+
 #include <sys/stat.h>
 
 namespace tovik {
@@ -87,6 +90,16 @@ TEST_F(ExportBundleTest, makeBundle_contactSheet_writesOneSheetAndSheetPrompt) {
     EXPECT_TRUE(bundle->prompt.contains(QStringLiteral("#3 — Screenshot #3")));
     EXPECT_EQ(contents(bundle->feedbackFile()),
               FeedbackPrompt::text(annotationsOf(session), true).toUtf8());
+}
+
+TEST_F(ExportBundleTest, makeBundle_onWorkerThread_drawsSheetText) {
+    // The store exports off the main thread; text drawing there must work like on it.
+    std::optional<Expected<ExportBundle>> bundle;
+    std::thread([&] { bundle = makeBundle(session, true, base()); }).join();
+    ASSERT_TRUE(bundle->ok());
+    const auto onMain = makeBundle(session, true, base());
+    ASSERT_TRUE(onMain.ok());
+    EXPECT_TRUE(test::samePixels(QImage(bundle->value().images[0]), QImage(onMain->images[0])));
 }
 
 TEST_F(ExportBundleTest, makeBundle_twice_usesFreshFolders) {
