@@ -1,10 +1,10 @@
 #include "app/app_delegate.h"
 
+#include "app/app_icon.h"
 #include "app/trace.h"
 #include "session/session_store.h"
 #include "shortcuts/global_shortcut.h"
 #include "shortcuts/shortcut_preferences.h"
-#include "ui/symbols.h"
 #include "updates/update_controller.h"
 
 #include <QCoreApplication>
@@ -77,7 +77,7 @@ void AppDelegate::buildStatusMenu() {
     validateMenu();
 
     statusItem_ = std::make_unique<QSystemTrayIcon>();
-    statusItem_->setIcon(symbolIcon(u"viewfinder", Qt::white));
+    statusItem_->setIcon(appIcon());
     statusItem_->setToolTip(QStringLiteral("tovik"));
     statusItem_->setContextMenu(menu_.get());
     connect(statusItem_.get(), &QSystemTrayIcon::activated, this,

@@ -1,6 +1,7 @@
 // tovik: the application, or (`tovik capture`, `tovik status`) a client of the running one.
 #include "app/alert_runner.h"
 #include "app/app_delegate.h"
+#include "app/app_icon.h"
 #include "app/command_line.h"
 #include "app/control_client.h"
 #include "app/control_protocol.h"
@@ -113,6 +114,7 @@ void traceCaptures(SessionStore& store) {
 int runApp(int argc, char** argv, std::optional<SingleInstance>& instance) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("tovik"), appIcon()));
 
     X11ScreenSource screens;
     X11Desktop desktop;

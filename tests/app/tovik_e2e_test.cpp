@@ -292,6 +292,7 @@ TEST_F(TovikEndToEnd, trayMenuAndIcon_stopShowAndStartWithoutTheHotKey) {
         5000));
     ASSERT_TRUE(waitForWindowOfSize(tovik.pid(), sessionWindow));
     const QPoint iconCentre = icon->geometry.center();
+    saveArtifact(grabScreen(icon->geometry.adjusted(-60, -4, 4, 4)), "e2e-tray-icon.png");
 
     // "Stop session" is the third item: it hides the session window.
     ASSERT_TRUE(clickAt(iconCentre, 3));
