@@ -7,6 +7,7 @@
 #include "app/control_protocol.h"
 #include "app/control_server.h"
 #include "app/desktop_session_ui.h"
+#include "app/idle_memory_trim.h"
 #include "app/runtime_directory.h"
 #include "app/session_status.h"
 #include "app/session_window.h"
@@ -42,6 +43,8 @@ using namespace std::chrono_literals;
 
 // How long a second launch waits for a first one that is still starting.
 constexpr auto startingInstanceWait = 5s;
+// Between sessions for this long, tovik gives back the memory kept for fast captures.
+constexpr auto idleBeforeTrim = 10s;
 
 const QString waylandTitle = QStringLiteral("tovik needs an X11 session");
 const QString waylandText = QStringLiteral(
@@ -158,6 +161,7 @@ int runApp(int argc, char** argv, std::optional<SingleInstance>& instance) {
         delegate.applicationWillTerminate();
     });
 
+    IdleMemoryTrim idleTrim(store, idleBeforeTrim);
     traceCaptures(store);
     // The first grab pays for fresh buffers; pay it before the hot key can be pressed.
     screens.warmUp();

@@ -59,7 +59,6 @@ QPoint centreOf(const QWidget& root, const char* name) {
 
 TovikProcess::TovikProcess()
     : socketPath_(runtime_.filePath(QStringLiteral("tovik.sock"))) {
-    process_.setProcessEnvironment(environment());
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
 }
 
@@ -75,12 +74,29 @@ QProcessEnvironment TovikProcess::environment() const {
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_.path());
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), config_.path());
     env.remove(QStringLiteral("TOVIK_TRACE"));
+    for (auto it = extraEnvironment_.cbegin(); it != extraEnvironment_.cend(); ++it)
+        env.insert(it.key(), it.value());
     return env;
 }
 
-bool TovikProcess::start() {
+void TovikProcess::setEnvironment(const QString& name, const QString& value) {
+    extraEnvironment_.insert(name, value);
+}
+
+bool TovikProcess::launch() {
+    process_.setProcessEnvironment(environment());
     process_.start(QStringLiteral(TOVIK_EXECUTABLE), {});
-    if (!process_.waitForStarted())
+    return process_.waitForStarted();
+}
+
+int TovikProcess::waitForExit() {
+    if (!QTest::qWaitFor([this] { return !isRunning(); }, waitTimeoutMs))
+        return -1;
+    return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+}
+
+bool TovikProcess::start() {
+    if (!launch())
         return false;
     return QTest::qWaitFor([this] { return !isRunning() || !command("status").isEmpty(); },
                            startTimeoutMs) &&

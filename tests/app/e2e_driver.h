@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QImage>
 #include <QJsonObject>
 #include <QPoint>
@@ -22,8 +23,14 @@ public:
     TovikProcess(const TovikProcess&) = delete;
     TovikProcess& operator=(const TovikProcess&) = delete;
 
+    /** Sets a variable of the environment tovik gets from the next start on. */
+    void setEnvironment(const QString& name, const QString& value);
     /** Starts tovik and waits until its control socket answers. */
     bool start();
+    /** Starts tovik without waiting for anything. */
+    bool launch();
+    /** Waits for tovik to end by itself; its exit code, -1 when it did not end. */
+    int waitForExit();
     /** Asks it to quit as the desktop session would (SIGTERM); its exit code, -1 if it hung. */
     int stop();
     bool isRunning() const { return process_.state() != QProcess::NotRunning; }
@@ -46,6 +53,7 @@ public:
 private:
     QProcessEnvironment environment() const;
 
+    QHash<QString, QString> extraEnvironment_;
     QTemporaryDir runtime_;
     QTemporaryDir config_;
     QString socketPath_;

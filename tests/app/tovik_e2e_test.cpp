@@ -316,5 +316,18 @@ TEST_F(TovikEndToEnd, trayMenuAndIcon_stopShowAndStartWithoutTheHotKey) {
     EXPECT_TRUE(tovik.waitForPhase("ready"));
 }
 
+TEST_F(TovikEndToEnd, waylandSession_saysSoAndEndsWithoutCapturing) {
+    tovik.setEnvironment("XDG_SESSION_TYPE", "wayland");
+    ASSERT_TRUE(tovik.launch());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [] {
+            return xdotool({"search", "--onlyvisible", "--name", "tovik needs an X11 session"});
+        },
+        5000));
+    EXPECT_TRUE(tovik.command("status").isEmpty());
+    ASSERT_TRUE(xdotool({"key", "Return"}));
+    EXPECT_EQ(tovik.waitForExit(), 1);
+}
+
 } // namespace
 } // namespace tovik::e2e
