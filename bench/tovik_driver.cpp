@@ -1,0 +1,221 @@
+#include "tovik_driver.h"
+
+#include "app/control_client.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QPoint>
+#include <QThread>
+
+#include <xcb/damage.h>
+#include <xcb/xtest.h>
+
+#include <poll.h>
+
+#include <csignal>
+#include <cstdlib>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// X11 keysyms.
+constexpr xcb_keysym_t keysymControl = 0xffe3; // Control_L
+constexpr xcb_keysym_t keysymShift = 0xffe1;   // Shift_L
+constexpr xcb_keysym_t keysymS = 0x0073;       // s
+constexpr xcb_keysym_t keysymEscape = 0xff1b;
+
+// Probe points, in from the corners: far from the hint text in the middle, and covering
+// both ends of the one image a repaint of the whole overlay puts on the screen.
+constexpr int probeInset = 8;
+
+// White dimmed by black at 0.42 gives about 148; anything well below white and well above
+// black counts as the overlay.
+bool isDimmedWhite(QRgb pixel) {
+    return qRed(pixel) > 110 && qRed(pixel) < 190 && qGreen(pixel) > 110 && qGreen(pixel) < 190;
+}
+bool isWhite(QRgb pixel) {
+    return qRed(pixel) > 245 && qGreen(pixel) > 245 && qBlue(pixel) > 245;
+}
+
+} // namespace
+
+TovikDriver::TovikDriver() {
+    conn_ = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(conn_)) {
+        error_ = QStringLiteral("cannot open the X display");
+        return;
+    }
+    screen_ = xcb_setup_roots_iterator(xcb_get_setup(conn_)).data;
+    symbols_ = xcb_key_symbols_alloc(conn_);
+
+    const xcb_query_extension_reply_t* xtest = xcb_get_extension_data(conn_, &xcb_test_id);
+    const xcb_query_extension_reply_t* damage = xcb_get_extension_data(conn_, &xcb_damage_id);
+    if (!xtest || !xtest->present || !damage || !damage->present) {
+        error_ = QStringLiteral("the X server lacks XTest or DAMAGE");
+        return;
+    }
+    std::free(xcb_damage_query_version_reply(
+        conn_, xcb_damage_query_version(conn_, XCB_DAMAGE_MAJOR_VERSION, XCB_DAMAGE_MINOR_VERSION),
+        nullptr));
+    damageEvent_ = damage->first_event + XCB_DAMAGE_NOTIFY;
+    // Damage on the root window reports every change of the screen's contents, whichever
+    // window draws them.
+    damage_ = xcb_generate_id(conn_);
+    xcb_damage_create(conn_, damage_, screen_->root, XCB_DAMAGE_REPORT_LEVEL_RAW_RECTANGLES);
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config_.path());
+    process_.setProcessEnvironment(env);
+    process_.setProcessChannelMode(QProcess::ForwardedChannels);
+}
+
+TovikDriver::~TovikDriver() {
+    stopTovik();
+    if (symbols_)
+        xcb_key_symbols_free(symbols_);
+    xcb_disconnect(conn_);
+}
+
+QSize TovikDriver::screenSize() const {
+    return screen_ ? QSize(screen_->width_in_pixels, screen_->height_in_pixels) : QSize();
+}
+
+void TovikDriver::whitenDesktop() {
+    const quint32 white = screen_->white_pixel;
+    xcb_change_window_attributes(conn_, screen_->root, XCB_CW_BACK_PIXEL, &white);
+    xcb_clear_area(conn_, 0, screen_->root, 0, 0, 0, 0);
+    sync();
+}
+
+bool TovikDriver::startTovik() {
+    process_.start(QStringLiteral(TOVIK_EXECUTABLE), {});
+    if (!process_.waitForStarted())
+        return false;
+    const QDeadlineTimer deadline(10s);
+    while (!deadline.hasExpired() && process_.state() == QProcess::Running) {
+        if (phase() == QLatin1String("ready"))
+            return true;
+        QThread::msleep(20);
+    }
+    return false;
+}
+
+void TovikDriver::stopTovik() {
+    if (process_.state() == QProcess::NotRunning)
+        return;
+    ::kill(pid_t(process_.processId()), SIGTERM);
+    if (!process_.waitForFinished(5000)) {
+        process_.kill();
+        process_.waitForFinished();
+    }
+}
+
+QString TovikDriver::phase() const {
+    const auto answer = tovik::sendControlCommand(runtime_.filePath(QStringLiteral("tovik.sock")),
+                                                  QStringLiteral("status"), 2s);
+    return answer ? answer->value(QStringLiteral("phase")).toString() : QString();
+}
+
+void TovikDriver::fakeKey(quint8 type, xcb_keycode_t keycode) {
+    xcb_test_fake_input(conn_, type, keycode, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+}
+
+void TovikDriver::sync() {
+    std::free(xcb_get_input_focus_reply(conn_, xcb_get_input_focus(conn_), nullptr));
+}
+
+TovikDriver::Clock::time_point TovikDriver::pressHotKey() {
+    const xcb_keycode_t control = *xcb_key_symbols_get_keycode(symbols_, keysymControl);
+    const xcb_keycode_t shift = *xcb_key_symbols_get_keycode(symbols_, keysymShift);
+    const xcb_keycode_t s = *xcb_key_symbols_get_keycode(symbols_, keysymS);
+    drainDamage();
+    fakeKey(XCB_KEY_PRESS, control);
+    fakeKey(XCB_KEY_PRESS, shift);
+    fakeKey(XCB_KEY_PRESS, s);
+    sync();
+    const Clock::time_point pressed = Clock::now();
+    fakeKey(XCB_KEY_RELEASE, s);
+    fakeKey(XCB_KEY_RELEASE, shift);
+    fakeKey(XCB_KEY_RELEASE, control);
+    xcb_flush(conn_);
+    return pressed;
+}
+
+void TovikDriver::pressEscape() {
+    const xcb_keycode_t escape = *xcb_key_symbols_get_keycode(symbols_, keysymEscape);
+    fakeKey(XCB_KEY_PRESS, escape);
+    fakeKey(XCB_KEY_RELEASE, escape);
+    sync();
+}
+
+QRgb TovikDriver::pixel(int x, int y) {
+    std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> reply(
+        xcb_get_image_reply(conn_,
+                            xcb_get_image(conn_, XCB_IMAGE_FORMAT_Z_PIXMAP, screen_->root,
+                                          qint16(x), qint16(y), 1, 1, ~0u),
+                            nullptr),
+        &std::free);
+    if (!reply || xcb_get_image_data_length(reply.get()) < 4)
+        return 0;
+    return *reinterpret_cast<const quint32*>(xcb_get_image_data(reply.get()));
+}
+
+bool TovikDriver::probesShow(bool dimmed) {
+    const QSize size = screenSize();
+    for (const QPoint probe : {QPoint(probeInset, probeInset),
+                               QPoint(size.width() - probeInset, size.height() - probeInset)}) {
+        const QRgb value = pixel(probe.x(), probe.y());
+        if (dimmed ? !isDimmedWhite(value) : !isWhite(value))
+            return false;
+    }
+    return true;
+}
+
+void TovikDriver::drainDamage() {
+    while (xcb_generic_event_t* event = xcb_poll_for_event(conn_))
+        std::free(event);
+}
+
+std::optional<TovikDriver::Clock::time_point>
+TovikDriver::waitForOverlay(std::chrono::milliseconds timeout) {
+    const Clock::time_point deadline = Clock::now() + timeout;
+    pollfd socket{xcb_get_file_descriptor(conn_), POLLIN, 0};
+    while (Clock::now() < deadline) {
+        // Each change of the screen's contents is a damage event: look at the probes then.
+        // The poll's timeout is only a safety net should an event be missed.
+        bool damaged = false;
+        while (xcb_generic_event_t* event = xcb_poll_for_event(conn_)) {
+            damaged = damaged || (event->response_type & 0x7f) == damageEvent_;
+            std::free(event);
+        }
+        if (damaged && probesShow(true))
+            return Clock::now();
+        ::poll(&socket, 1, 5);
+    }
+    return probesShow(true) ? std::optional(Clock::now()) : std::nullopt;
+}
+
+bool TovikDriver::waitForReady(std::chrono::milliseconds timeout) {
+    const QDeadlineTimer deadline(timeout);
+    while (!deadline.hasExpired()) {
+        if (phase() == QLatin1String("ready") && probesShow(false)) {
+            drainDamage();
+            return true;
+        }
+        QThread::msleep(10);
+    }
+    return false;
+}
+
+qint64 TovikDriver::residentKb() const {
+    QFile status(QStringLiteral("/proc/%1/status").arg(process_.processId()));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
