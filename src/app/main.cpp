@@ -84,9 +84,12 @@ int showRunningInstance(int argc, char** argv, const QString& socketPath) {
         const Expected<QJsonObject> answer = sendControlCommand(socketPath, QStringLiteral("show"));
         if (answer)
             return 0;
-        // The instance holding the lock may not be listening yet.
-        if (!answer.failure().is(ControlError::noInstance) || deadline.hasExpired())
+        if (!answer.failure().is(ControlError::noInstance))
             return fail(answer.failure().message());
+        // The instance holding the lock may not be listening yet; one that never does is
+        // running all the same.
+        if (deadline.hasExpired())
+            return fail(message(ControlError::noAnswer));
         QThread::msleep(50);
     }
 }
