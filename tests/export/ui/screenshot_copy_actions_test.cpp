@@ -18,44 +18,38 @@ QCoro::Task<bool> answer(bool succeeded) {
     co_return succeeded;
 }
 
-// Stands in for the session store.
-struct FakeStore {
-    bool exporting = false;
-    QString error;
-    bool succeeds = true;
-    QList<QUuid> copies;
-
-    ScreenshotCopySource source() {
-        return {[this] { return exporting; }, [this] { return error; },
-                [this](QUuid id) {
-                    copies.append(id);
-                    return answer(succeeds);
-                }};
-    }
-};
-
 class CopyActionsTest : public ::testing::Test {
 protected:
-    FakeStore store;
+    // Stands in for the session store.
+    bool exporting = false, succeeds = true;
+    QString error;
+    QList<QUuid> copies;
     QWidget view;
     QUuid id = QUuid::createUuid();
     ScreenshotCopyActions* actions = nullptr;
 
     void SetUp() override {
         view.resize(240, 160);
-        actions = new ScreenshotCopyActions(&view, id, store.source());
+        actions = new ScreenshotCopyActions(&view, id,
+                                            {[this] { return exporting; }, [this] { return error; },
+                                             [this](QUuid id) {
+                                                 copies.append(id);
+                                                 return answer(succeeds);
+                                             }});
+        view.show();
     }
 
     CopyChip* chip() { return view.findChild<CopyChip*>(QStringLiteral("copyChip")); }
 
     void hover(bool inside) {
-        if (inside) {
-            QEnterEvent enter(QPointF(50, 50), QPointF(50, 50), QPointF(50, 50));
-            QCoreApplication::sendEvent(&view, &enter);
-        } else {
-            QEvent leave(QEvent::Leave);
-            QCoreApplication::sendEvent(&view, &leave);
-        }
+        QEnterEvent enter(QPointF(50, 50), QPointF(50, 50), QPointF(50, 50));
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(&view, inside ? static_cast<QEvent*>(&enter) : &leave);
+    }
+
+    void click() {
+        QTest::mouseClick(chip(), Qt::LeftButton);
+        QCoreApplication::processEvents();
     }
 
     // Opens the view's context menu and returns its only item.
@@ -64,24 +58,12 @@ protected:
                                 view.mapToGlobal(QPoint(20, 20)));
         QCoreApplication::sendEvent(&view, &event);
         auto* menu = view.findChild<QMenu*>(QStringLiteral("screenshotCopyMenu"));
-        if (!menu || menu->actions().size() != 1)
-            return nullptr;
-        return menu->actions().first();
+        return menu && menu->actions().size() == 1 ? menu->actions().first() : nullptr;
     }
-
-    void closeMenus() {
-        for (QMenu* menu : view.findChildren<QMenu*>())
-            delete menu;
-    }
-
-    void settle() { QCoreApplication::processEvents(); }
 };
 
 TEST_F(CopyActionsTest, chip_showsOnlyWhileHovering_inTheTopRightCorner) {
     ASSERT_NE(chip(), nullptr);
-    EXPECT_FALSE(chip()->isVisible());
-    EXPECT_EQ(actions->state(), ScreenshotCopyActions::State::idle);
-    view.show();
     EXPECT_FALSE(chip()->isVisible()) << "hidden: no clicks, no accessibility";
     hover(true);
     EXPECT_TRUE(chip()->isVisible());
@@ -95,46 +77,37 @@ TEST_F(CopyActionsTest, chip_showsOnlyWhileHovering_inTheTopRightCorner) {
     EXPECT_FALSE(chip()->isVisible());
 }
 
-TEST_F(CopyActionsTest, successfulCopy_showsCopiedUntilPointerLeaves) {
-    view.show();
+TEST_F(CopyActionsTest, click_showsOutcomeUntilPointerLeaves) {
     hover(true);
-    QTest::mouseClick(chip(), Qt::LeftButton);
-    settle();
-    EXPECT_EQ(store.copies, QList<QUuid>{id});
-    EXPECT_EQ(actions->state(), ScreenshotCopyActions::State::copied);
+    click();
+    EXPECT_EQ(copies, QList<QUuid>{id});
     EXPECT_EQ(chip()->text(), QStringLiteral("Copied"));
     EXPECT_EQ(chip()->symbol(), QStringLiteral("checkmark"));
     EXPECT_EQ(chip()->toolTip(), QStringLiteral("Copy screenshot"));
     hover(false);
     hover(true);
     EXPECT_EQ(chip()->text(), QStringLiteral("Copy"));
-}
 
-TEST_F(CopyActionsTest, failedCopy_explainsWithStoreErrorOrDefaultText) {
-    view.show();
-    store.succeeds = false;
-    hover(true);
-    QTest::mouseClick(chip(), Qt::LeftButton);
-    settle();
+    succeeds = false;
+    click();
     EXPECT_EQ(actions->state(), ScreenshotCopyActions::State::failed);
     EXPECT_EQ(chip()->text(), QStringLiteral("Copy failed"));
     EXPECT_EQ(chip()->symbol(), QStringLiteral("doc.on.doc"));
     EXPECT_EQ(chip()->toolTip(), QStringLiteral("Couldn\u2019t copy screenshot"));
-    store.error = QStringLiteral("The capture no longer exists.");
+    error = QStringLiteral("The capture no longer exists.");
     actions->refresh();
-    EXPECT_EQ(chip()->toolTip(), QStringLiteral("The capture no longer exists."));
+    EXPECT_EQ(chip()->toolTip(), error);
+    delete actions;
+    EXPECT_EQ(view.findChild<CopyChip*>(), nullptr) << "the chip goes with its control";
 }
 
 TEST_F(CopyActionsTest, menuCopy_resultStaysVisibleWithoutHoverUntilNextHoverEnds) {
-    view.show();
     QAction* item = menuItem();
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->text(), QStringLiteral("Copy"));
-    EXPECT_TRUE(item->isEnabled());
     item->trigger();
-    closeMenus();
-    settle();
-    EXPECT_EQ(store.copies.size(), 1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(copies.size(), 1);
     EXPECT_TRUE(chip()->isVisible());
     EXPECT_EQ(chip()->text(), QStringLiteral("Copied"));
     hover(true);
@@ -145,18 +118,14 @@ TEST_F(CopyActionsTest, menuCopy_resultStaysVisibleWithoutHoverUntilNextHoverEnd
 
 TEST_F(CopyActionsTest, accessibleAction_copiesWhileChipIsHidden) {
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&view);
-    ASSERT_NE(accessible, nullptr);
-    ASSERT_NE(accessible->actionInterface(), nullptr);
-    EXPECT_TRUE(
-        accessible->actionInterface()->actionNames().contains(QStringLiteral("Copy screenshot")));
+    ASSERT_TRUE(accessible && accessible->actionInterface());
     accessible->actionInterface()->doAction(QStringLiteral("Copy screenshot"));
-    settle();
-    EXPECT_EQ(store.copies, QList<QUuid>{id});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(copies, QList<QUuid>{id});
 }
 
 TEST_F(CopyActionsTest, whileExporting_chipAndMenuAreDisabledAndCopyDoesNothing) {
-    view.show();
-    store.exporting = true;
+    exporting = true;
     actions->refresh();
     hover(true);
     EXPECT_TRUE(chip()->isVisible());
@@ -164,24 +133,12 @@ TEST_F(CopyActionsTest, whileExporting_chipAndMenuAreDisabledAndCopyDoesNothing)
     QAction* item = menuItem();
     ASSERT_NE(item, nullptr);
     EXPECT_FALSE(item->isEnabled());
-    closeMenus();
     actions->copy();
-    settle();
-    EXPECT_TRUE(store.copies.isEmpty());
-
-    store.exporting = false;
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(copies.isEmpty());
+    exporting = false;
     actions->refresh();
     EXPECT_TRUE(chip()->isEnabled());
-}
-
-TEST_F(CopyActionsTest, removingTheControl_removesItsChip) {
-    view.show();
-    hover(true);
-    QTest::mouseClick(chip(), Qt::LeftButton);
-    settle();
-    ASSERT_EQ(actions->state(), ScreenshotCopyActions::State::copied);
-    delete actions;
-    EXPECT_EQ(view.findChild<CopyChip*>(), nullptr) << "the chip goes with its control";
 }
 
 } // namespace
