@@ -6,25 +6,29 @@
 
 namespace tovik {
 
-// Records every payload; a test may refuse writes or raise the change counter as another
+// Records the payloads it accepts; a test may refuse writes or raise the change counter as another
 // client taking the clipboard would.
 class FakeClipboard final : public Clipboard {
 public:
-    QList<ClipboardPayload> writes; // accepted and refused, in order
+    QList<ClipboardPayload> writes; // accepted ones, in order
     std::function<bool(const ClipboardPayload&)> accept = [](const ClipboardPayload&) {
         return true;
     };
     qint64 counter = 0;
 
     bool write(const ClipboardPayload& payload) override {
+        if (!accept(payload))
+            return false;
         writes.append(payload);
-        return accept(payload);
+        return true;
     }
     qint64 changeCount() override { return counter; }
 
     void takenByAnotherClient() { ++counter; }
-    void refuseAll() {
-        accept = [](const ClipboardPayload&) { return false; };
+    void refuseAll() { refuseAfter(0); }
+    // Accepts the next `count` writes, then refuses every one.
+    void refuseAfter(int count) {
+        accept = [count](const ClipboardPayload&) mutable { return count-- > 0; };
     }
 };
 
