@@ -7,107 +7,62 @@
 namespace tovik {
 namespace {
 
-// Builds controllers whose updaters are fakes the test can reach.
-struct UpdaterSource {
-    int created = 0;
-    FakeUpdater* last = nullptr;
-
+class UpdateControllerTest : public ::testing::Test {
+protected:
+    // Makes fakes the test can reach through `updater`.
     UpdateController::UpdaterFactory factory() {
         return [this](UpdaterDelegate& delegate) {
             ++created;
-            auto updater = std::make_unique<FakeUpdater>(delegate);
-            last = updater.get();
-            return updater;
+            auto made = std::make_unique<FakeUpdater>(delegate);
+            updater = made.get();
+            return made;
         };
     }
+    int created = 0;
+    FakeUpdater* updater = nullptr;
+    UpdateController direct{factory(), QStringLiteral("direct")};
 };
 
-TEST(UpdateController, defaultChannel_isTheConfiguredOne) {
-    UpdaterSource source;
-    UpdateController controller(source.factory());
+TEST_F(UpdateControllerTest, onlyTheDirectChannelWithAFactoryOffersUpdates) {
     EXPECT_EQ(UpdateController::buildChannel(), CONFIGURED_UPDATE_CHANNEL);
-    EXPECT_EQ(controller.updatesEnabled(), QString(CONFIGURED_UPDATE_CHANNEL) == "direct");
-}
-
-TEST(UpdateController, otherChannels_neverCreateAnUpdater) {
-    for (const QString channel : {"", "Direct", "direct ", "beta"}) {
-        SCOPED_TRACE(channel.toStdString());
-        UpdaterSource source;
-        UpdateController controller(source.factory(), channel);
+    EXPECT_EQ(UpdateController(factory()).updatesEnabled(),
+              QString(CONFIGURED_UPDATE_CHANNEL) == "direct");
+    EXPECT_FALSE(UpdateController({}, QStringLiteral("direct")).updatesEnabled());
+    for (const QString channel : {"", "Direct", "direct "}) {
+        UpdateController controller(factory(), channel);
         controller.startUpdater();
         controller.checkForUpdates();
-        EXPECT_FALSE(controller.updatesEnabled());
-        EXPECT_EQ(controller.state(), UpdateController::State::disabled);
-        EXPECT_FALSE(controller.canCheckForUpdates());
-        EXPECT_EQ(source.created, 0);
+        EXPECT_FALSE(controller.updatesEnabled()) << channel.toStdString();
     }
+    EXPECT_EQ(created, 0);
 }
 
-TEST(UpdateController, directChannelWithoutUpdater_staysDisabled) {
-    UpdateController controller({}, QStringLiteral("direct"));
-    controller.checkForUpdates();
-    EXPECT_FALSE(controller.updatesEnabled());
-    EXPECT_EQ(controller.state(), UpdateController::State::disabled);
+TEST_F(UpdateControllerTest, direct_firstCheckCreatesTheOneUpdater) {
+    EXPECT_TRUE(direct.updatesEnabled());
+    EXPECT_EQ(direct.state(), UpdateController::State::disabled);
+    direct.checkForUpdates();
+    direct.startUpdater();
+    ASSERT_EQ(created, 1);
+    EXPECT_EQ(updater->checks, 1);
+    EXPECT_TRUE(direct.canCheckForUpdates());
+    updater->canCheck = false;
+    EXPECT_FALSE(direct.canCheckForUpdates());
 }
 
-TEST(UpdateController, direct_startCreatesOneUpdaterThatChecksOnDemand) {
-    UpdaterSource source;
-    UpdateController controller(source.factory(), QStringLiteral("direct"));
-    EXPECT_TRUE(controller.updatesEnabled());
-    EXPECT_EQ(controller.state(), UpdateController::State::disabled);
-
-    controller.startUpdater();
-    controller.startUpdater();
-    ASSERT_EQ(source.created, 1);
-    EXPECT_EQ(controller.state(), UpdateController::State::idle);
-    EXPECT_EQ(source.last->checks, 0);
-
-    controller.checkForUpdates();
-    EXPECT_EQ(source.last->checks, 1);
-    EXPECT_EQ(source.created, 1);
-}
-
-TEST(UpdateController, direct_checkBeforeStart_createsTheUpdaterLazily) {
-    UpdaterSource source;
-    UpdateController controller(source.factory(), QStringLiteral("direct"));
-    controller.checkForUpdates();
-    ASSERT_EQ(source.created, 1);
-    EXPECT_EQ(source.last->checks, 1);
-    EXPECT_TRUE(controller.canCheckForUpdates());
-    source.last->canCheck = false;
-    EXPECT_FALSE(controller.canCheckForUpdates());
-}
-
-TEST(UpdateController, waitingUpdate_isInstalledInsteadOfCheckingAgain) {
-    UpdaterSource source;
-    UpdateController controller(source.factory(), QStringLiteral("direct"));
-    controller.startUpdater();
-    int firstInstalls = 0;
+TEST_F(UpdateControllerTest, waitingUpdate_isInstalledInsteadOfCheckingUntilAborted) {
+    direct.startUpdater();
+    ASSERT_EQ(direct.state(), UpdateController::State::idle);
     int installs = 0;
-    EXPECT_TRUE(source.last->reportInstallOnQuit([&firstInstalls] { ++firstInstalls; }));
-    EXPECT_TRUE(source.last->reportInstallOnQuit([&installs] { ++installs; }));
-    EXPECT_EQ(controller.state(), UpdateController::State::updateWaiting);
-
-    controller.checkForUpdates();
-    controller.checkForUpdates();
+    EXPECT_TRUE(updater->reportInstallOnQuit([] { ADD_FAILURE() << "replaced handler ran"; }));
+    EXPECT_TRUE(updater->reportInstallOnQuit([&] { ++installs; }));
+    EXPECT_EQ(direct.state(), UpdateController::State::updateWaiting);
+    direct.checkForUpdates();
+    direct.checkForUpdates();
     EXPECT_EQ(installs, 2);
-    EXPECT_EQ(firstInstalls, 0);
-    EXPECT_EQ(source.last->checks, 0);
-    EXPECT_EQ(controller.state(), UpdateController::State::updateWaiting);
-}
-
-TEST(UpdateController, abort_dropsTheWaitingUpdate) {
-    UpdaterSource source;
-    UpdateController controller(source.factory(), QStringLiteral("direct"));
-    controller.startUpdater();
-    int installs = 0;
-    source.last->reportInstallOnQuit([&installs] { ++installs; });
-    source.last->reportAbort();
-    EXPECT_EQ(controller.state(), UpdateController::State::idle);
-
-    controller.checkForUpdates();
-    EXPECT_EQ(installs, 0);
-    EXPECT_EQ(source.last->checks, 1);
+    updater->reportAbort();
+    EXPECT_EQ(direct.state(), UpdateController::State::idle);
+    direct.checkForUpdates();
+    EXPECT_EQ(updater->checks, 1); // only now: never while an update waited
 }
 
 } // namespace

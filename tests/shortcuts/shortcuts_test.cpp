@@ -1,0 +1,236 @@
+#include "shortcuts/global_shortcut.h"
+#include "shortcuts/shortcut_binding.h"
+#include "shortcuts/shortcut_preferences.h"
+#include "support/fake_hot_key_backend.h"
+
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace tovik {
+
+inline void PrintTo(const ShortcutBinding& binding, std::ostream* os) {
+    *os << binding.toJson().constData();
+}
+
+namespace {
+
+using B = ShortcutBinding;
+using Grab = FakeHotKeyBackend::Grab;
+// X11 values, written out so that a wrong constant in the code shows.
+constexpr quint16 shiftMask = 0x01, controlMask = 0x04, mod1Mask = 0x08, mod4Mask = 0x40;
+const B ctrlAltK{"K", true, false, true, false};
+const B superJ{"J", false, false, false, true};
+
+TEST(ShortcutBinding, validityAndForms) {
+    EXPECT_EQ(B::keyTable().join(QString()), "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
+    for (const B& valid : {B{"A", true}, B{"0", false, false, true}, superJ})
+        EXPECT_TRUE(valid.isValid()) << valid.toJson().constData();
+    EXPECT_EQ((B{"A", false, true}).validationError(), ShortcutError::noPrimaryModifier);
+    // A key outside the table is reported before a missing modifier.
+    for (const QString key : {"s", "F1", "", "Ä"})
+        EXPECT_EQ((B{key, false, true}).validationError(), ShortcutError::keyNotInTable);
+
+    const B all{"7", true, true, true, true};
+    EXPECT_EQ(B::defaultBinding().displayString(), "Ctrl+Shift+S");
+    EXPECT_EQ(all.displayString(), "Ctrl+Alt+Shift+Super+7");
+    // Grabs use the unshifted (lower-case) keysym.
+    EXPECT_EQ(B::defaultBinding().hotKeyGrab(), (HotKeyGrab{0x73, controlMask | shiftMask}));
+    EXPECT_EQ(all.hotKeyGrab(), (HotKeyGrab{0x37, controlMask | shiftMask | mod1Mask | mod4Mask}));
+    EXPECT_EQ((B{"s", true}).hotKeyGrab(), std::nullopt);
+    EXPECT_EQ(B::defaultBinding().keySequence(), QKeySequence(QStringLiteral("Ctrl+Shift+S")));
+    EXPECT_EQ((B{"4", false, false, true, true}).keySequence(),
+              QKeySequence(Qt::ALT | Qt::META | Qt::Key_4));
+    EXPECT_TRUE((B{"-", true}).keySequence().isEmpty());
+}
+
+TEST(ShortcutBinding, json) {
+    // Compact, exactly the five members.
+    EXPECT_EQ(ctrlAltK.toJson(),
+              R"({"command":true,"control":false,"key":"K","option":true,"shift":false})");
+    for (int flags = 0; flags < 16; ++flags) {
+        const B original{"Q", bool(flags & 1), bool(flags & 2), bool(flags & 4), bool(flags & 8)};
+        EXPECT_EQ(B::fromJson(original.toJson()), original) << flags;
+    }
+    // Any order, extra members ignored, validity left to isValid().
+    EXPECT_EQ(B::fromJson(R"({"control":true,"v":2,"option":false,"shift":false,"command":false,
+                              "key":"s"})"),
+              (B{"s", false, false, false, true}));
+    for (const char* broken :
+         {R"({"key":"S","command":true,"shift":true,"option":false})",
+          R"({"key":"S","command":1,"shift":true,"option":false,"control":false})",
+          R"({"key":83,"command":true,"shift":true,"option":false,"control":false})",
+          R"([{"key":"S","command":true,"shift":true,"option":false,"control":false}])"})
+        EXPECT_EQ(B::fromJson(broken), std::nullopt) << broken;
+}
+
+TEST(ShortcutBinding, fromKeyEvent) {
+    const auto ctrlAlt = Qt::ControlModifier | Qt::AltModifier;
+    EXPECT_EQ(B::fromKeyEvent(Qt::Key_7, ctrlAlt | Qt::ShiftModifier | Qt::MetaModifier),
+              (B{"7", true, true, true, true}));
+    EXPECT_EQ(B::fromKeyEvent(Qt::Key_J, Qt::MetaModifier), superJ);
+    EXPECT_EQ(B::fromKeyEvent(QKeyEvent(QEvent::KeyPress, Qt::Key_K, ctrlAlt, "k")), ctrlAltK);
+
+    EXPECT_EQ(B::fromKeyEvent(Qt::Key_S, Qt::ShiftModifier), std::nullopt);
+    // Keypad digits are keys of their own.
+    EXPECT_EQ(B::fromKeyEvent(Qt::Key_1, Qt::ControlModifier | Qt::KeypadModifier), std::nullopt);
+    for (const int key : {Qt::Key_F1, Qt::Key_Minus, Qt::Key_Control, Qt::Key_unknown})
+        EXPECT_EQ(B::fromKeyEvent(key, ctrlAlt), std::nullopt) << key;
+}
+
+class ShortcutsTest : public ::testing::Test {
+protected:
+    void store(const QVariant& value) {
+        QSettings(path, QSettings::IniFormat).setValue(ShortcutPreferences::settingsKey, value);
+    }
+    QVariant stored() const {
+        return QSettings(path, QSettings::IniFormat).value(ShortcutPreferences::settingsKey);
+    }
+    QByteArray fileBytes() const {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    // Records what the hot key was asked to take and answers `applyResult`.
+    void useApply() {
+        preferences.setApply([this](const B& binding) {
+            applied.append(binding);
+            return applyResult;
+        });
+    }
+
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("tovik/tovik.conf"));
+    QList<B> applied;
+    bool applyResult = true;
+    ShortcutPreferences preferences{path};
+    QSignalSpy changes{&preferences, &ShortcutPreferences::startOrCaptureChanged};
+    FakeHotKeyBackend backend;
+    GlobalShortcut shortcut{backend, preferences};
+};
+
+TEST_F(ShortcutsTest, load_storedBindingOrDefault_neverWrites) {
+    EXPECT_EQ(preferences.startOrCapture(), B::defaultBinding());
+    EXPECT_FALSE(QFile::exists(path));
+    store(ctrlAltK.toJson());
+    EXPECT_EQ(ShortcutPreferences(path).startOrCapture(), ctrlAltK);
+
+    const QVariant unusable[] = {
+        QByteArray(R"({"key":"K","command":false,"shift":true,"option":false,"control":false})"),
+        QByteArray(R"({"key":"K","command":true,"shift":false,"opt)"),
+        QByteArray("\x89PNG\r\n\x1a\n"),
+        QString::fromUtf8(ctrlAltK.toJson()), // text, not the bytes this program stores
+        QVariant(42),
+    };
+    for (const QVariant& value : unusable) {
+        SCOPED_TRACE(value.toString().toStdString());
+        store(value);
+        const QByteArray before = fileBytes();
+        ASSERT_FALSE(before.isEmpty());
+        EXPECT_EQ(ShortcutPreferences(path).startOrCapture(), B::defaultBinding());
+        EXPECT_EQ(fileBytes(), before);
+    }
+}
+
+TEST_F(ShortcutsTest, save_invalidOrRefused_changesNothing) {
+    EXPECT_EQ(preferences.save(ctrlAltK).failure().message(), // no hot key to apply it to
+              "This shortcut is unavailable. Choose another combination.");
+    useApply();
+    EXPECT_EQ(preferences.save(B{"A", false, true}).failure().message(),
+              "Include Command, Control, or Option.");
+    EXPECT_EQ(preferences.save(B{"-", false, true}).failure().message(),
+              "Choose a letter or number.");
+
+    applyResult = false;
+    EXPECT_TRUE(preferences.save(ctrlAltK).failure().is(ShortcutError::unavailable));
+    EXPECT_EQ(applied, QList<B>{ctrlAltK});
+    EXPECT_EQ(preferences.startOrCapture(), B::defaultBinding());
+    EXPECT_EQ(changes.count(), 0);
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST_F(ShortcutsTest, saveAndRecording_notifyOncePerChange) {
+    QSignalSpy recordingChanges(&preferences, &ShortcutPreferences::recordingChanged);
+    for (const bool recording : {false, true, true, false, false})
+        preferences.setRecording(recording);
+    EXPECT_EQ(recordingChanges, (QList<QVariantList>{{true}, {false}}));
+
+    useApply();
+    EXPECT_TRUE(preferences.save(ctrlAltK).ok());
+    EXPECT_TRUE(preferences.save(ctrlAltK).ok()); // applied and stored again, no news
+    EXPECT_EQ(applied, (QList<B>{ctrlAltK, ctrlAltK}));
+    ASSERT_EQ(changes.count(), 1);
+    EXPECT_EQ(changes.first().first().value<B>(), ctrlAltK);
+    EXPECT_EQ(stored(), ctrlAltK.toJson());
+}
+
+TEST_F(ShortcutsTest, save_unwritableFile_restoresHotKeyAndChangesNothing) {
+    useApply();
+    ASSERT_TRUE(preferences.save(superJ).ok());
+    // A directory where the file should be cannot be written, not even by root.
+    ASSERT_TRUE(QFile::remove(path) && QDir().mkpath(path));
+
+    EXPECT_EQ(preferences.save(ctrlAltK).failure().message(), "Couldn’t save this shortcut.");
+    EXPECT_EQ(preferences.startOrCapture(), superJ);
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_EQ(applied, (QList<B>{superJ, ctrlAltK, superJ}));
+
+    // QSettings caches unwritten values: once the file can be written again, an unrelated
+    // setting must not carry the refused binding along.
+    ASSERT_TRUE(QDir(path).removeRecursively());
+    QSettings(path, QSettings::IniFormat).setValue("tovikFloatingToolbar", 1);
+    EXPECT_NE(stored(), ctrlAltK.toJson());
+}
+
+TEST_F(ShortcutsTest, register_grabsPreferencesOrGivenBindingOnlyWhenUsable) {
+    // A bad key or a missing primary modifier never reaches the backend.
+    EXPECT_FALSE(shortcut.registerShortcut(B{"k", true}));
+    EXPECT_FALSE(shortcut.registerShortcut(B{"K", false, true}));
+    EXPECT_TRUE(backend.requests.isEmpty());
+    backend.refuse = true;
+    EXPECT_FALSE(shortcut.registerShortcut(superJ));
+    EXPECT_FALSE(shortcut.isLive());
+    EXPECT_FALSE(backend.current);
+
+    backend.refuse = false;
+    useApply();
+    ASSERT_TRUE(preferences.save(ctrlAltK).ok());
+    EXPECT_TRUE(shortcut.registerShortcut());
+    const Grab ctrlAltKGrab{0x6b, ModifierMask::control | ModifierMask::alt};
+    EXPECT_EQ(backend.current, ctrlAltKGrab);
+    backend.press(); // no onPress: nothing to run
+    // While live, nothing changes.
+    EXPECT_TRUE(shortcut.registerShortcut(superJ));
+    EXPECT_EQ(backend.requests.size(), 2);
+    EXPECT_EQ(backend.current, ctrlAltKGrab);
+}
+
+TEST_F(ShortcutsTest, pressesRunOnlyWhileLive_unregisterAndDestructionReleaseOnce) {
+    auto other = std::make_unique<GlobalShortcut>(backend, preferences);
+    int presses = 0;
+    other->setOnPress([&presses] { ++presses; });
+    other->unregisterShortcut();
+    EXPECT_EQ(backend.ungrabCount, 0);
+    backend.press();
+    ASSERT_TRUE(other->registerShortcut());
+    backend.press();
+    other->unregisterShortcut();
+    other->unregisterShortcut();
+    backend.press();
+    EXPECT_EQ(presses, 1);
+    EXPECT_EQ(backend.ungrabCount, 1);
+    EXPECT_FALSE(other->isLive() || backend.current);
+
+    EXPECT_TRUE(other->registerShortcut(superJ));
+    EXPECT_EQ(backend.current, (Grab{0x6a, ModifierMask::super}));
+    other.reset();
+    EXPECT_EQ(backend.ungrabCount, 2);
+    EXPECT_FALSE(backend.current);
+}
+
+} // namespace
+} // namespace tovik
