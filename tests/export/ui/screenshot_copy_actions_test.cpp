@@ -14,7 +14,8 @@
 namespace tovik {
 namespace {
 
-QCoro::Task<bool> answer(bool succeeded) {
+QCoro::Task<bool> answer(QList<QUuid>& copies, QUuid id, bool succeeded) {
+    copies.append(id);
     co_return succeeded;
 }
 
@@ -26,16 +27,13 @@ protected:
     QList<QUuid> copies;
     QWidget view;
     QUuid id = QUuid::createUuid();
-    ScreenshotCopyActions* actions = nullptr;
+    ScreenshotCopyActions* actions =
+        new ScreenshotCopyActions(&view, id,
+                                  {[this] { return exporting; }, [this] { return error; },
+                                   [this](QUuid id) { return answer(copies, id, succeeds); }});
 
-    void SetUp() override {
+    CopyActionsTest() {
         view.resize(240, 160);
-        actions = new ScreenshotCopyActions(&view, id,
-                                            {[this] { return exporting; }, [this] { return error; },
-                                             [this](QUuid id) {
-                                                 copies.append(id);
-                                                 return answer(succeeds);
-                                             }});
         view.show();
     }
 
@@ -52,6 +50,9 @@ protected:
         QCoreApplication::processEvents();
     }
 
+    // The chip's text, symbol and tooltip.
+    QStringList look() { return {chip()->text(), chip()->symbol(), chip()->toolTip()}; }
+
     // Opens the view's context menu and returns its only item.
     QAction* menuItem() {
         QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20),
@@ -62,14 +63,14 @@ protected:
     }
 };
 
+const QStringList idle{"Copy", "doc.on.doc", "Copy screenshot"};
+
 TEST_F(CopyActionsTest, chip_showsOnlyWhileHovering_inTheTopRightCorner) {
     ASSERT_NE(chip(), nullptr);
     EXPECT_FALSE(chip()->isVisible()) << "hidden: no clicks, no accessibility";
     hover(true);
     EXPECT_TRUE(chip()->isVisible());
-    EXPECT_EQ(chip()->text(), QStringLiteral("Copy"));
-    EXPECT_EQ(chip()->symbol(), QStringLiteral("doc.on.doc"));
-    EXPECT_EQ(chip()->toolTip(), QStringLiteral("Copy screenshot"));
+    EXPECT_EQ(look(), idle);
     EXPECT_EQ(chip()->geometry().topRight(), QPoint(240 - 1 - 7, 7));
     view.resize(300, 160);
     EXPECT_EQ(chip()->geometry().topRight(), QPoint(300 - 1 - 7, 7));
@@ -81,19 +82,14 @@ TEST_F(CopyActionsTest, click_showsOutcomeUntilPointerLeaves) {
     hover(true);
     click();
     EXPECT_EQ(copies, QList<QUuid>{id});
-    EXPECT_EQ(chip()->text(), QStringLiteral("Copied"));
-    EXPECT_EQ(chip()->symbol(), QStringLiteral("checkmark"));
-    EXPECT_EQ(chip()->toolTip(), QStringLiteral("Copy screenshot"));
+    EXPECT_EQ(look(), QStringList({"Copied", "checkmark", "Copy screenshot"}));
     hover(false);
     hover(true);
-    EXPECT_EQ(chip()->text(), QStringLiteral("Copy"));
+    EXPECT_EQ(look(), idle);
 
     succeeds = false;
     click();
-    EXPECT_EQ(actions->state(), ScreenshotCopyActions::State::failed);
-    EXPECT_EQ(chip()->text(), QStringLiteral("Copy failed"));
-    EXPECT_EQ(chip()->symbol(), QStringLiteral("doc.on.doc"));
-    EXPECT_EQ(chip()->toolTip(), QStringLiteral("Couldn\u2019t copy screenshot"));
+    EXPECT_EQ(look(), QStringList({"Copy failed", "doc.on.doc", "Couldn\u2019t copy screenshot"}));
     error = QStringLiteral("The capture no longer exists.");
     actions->refresh();
     EXPECT_EQ(chip()->toolTip(), error);
@@ -116,29 +112,27 @@ TEST_F(CopyActionsTest, menuCopy_resultStaysVisibleWithoutHoverUntilNextHoverEnd
     EXPECT_EQ(actions->state(), ScreenshotCopyActions::State::idle);
 }
 
-TEST_F(CopyActionsTest, accessibleAction_copiesWhileChipIsHidden) {
+TEST_F(CopyActionsTest, accessibleAction_copiesWhileChipIsHiddenUnlessExporting) {
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&view);
     ASSERT_TRUE(accessible && accessible->actionInterface());
-    accessible->actionInterface()->doAction(QStringLiteral("Copy screenshot"));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(copies, QList<QUuid>{id});
-}
-
-TEST_F(CopyActionsTest, whileExporting_chipAndMenuAreDisabledAndCopyDoesNothing) {
     exporting = true;
     actions->refresh();
     hover(true);
     EXPECT_TRUE(chip()->isVisible());
     EXPECT_FALSE(chip()->isEnabled());
     QAction* item = menuItem();
-    ASSERT_NE(item, nullptr);
-    EXPECT_FALSE(item->isEnabled());
-    actions->copy();
+    EXPECT_TRUE(item && !item->isEnabled());
+    accessible->actionInterface()->doAction(QStringLiteral("Copy screenshot"));
     QCoreApplication::processEvents();
     EXPECT_TRUE(copies.isEmpty());
+
     exporting = false;
     actions->refresh();
     EXPECT_TRUE(chip()->isEnabled());
+    hover(false);
+    accessible->actionInterface()->doAction(QStringLiteral("Copy screenshot"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(copies, QList<QUuid>{id});
 }
 
 } // namespace
