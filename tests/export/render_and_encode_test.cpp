@@ -75,8 +75,7 @@ TEST(CaptureRenderTest, render_cutsWholePixelsOfCropAndLandsMarksOnThem_orFails)
     EXPECT_EQ(image->pixel(58, 79), orange);
     EXPECT_EQ(image->pixel(55, 79), display.pixel(75, 120));
 
-    const Annotation outside = annotationFor(1, QRectF(500, 500, 20, 20));
-    EXPECT_EQ(render(test::solidImage(200, 100, Qt::white), outside).failure().message(),
+    EXPECT_EQ(render(display, annotationFor(1, QRectF(500, 500, 20, 20))).failure().message(),
               QStringLiteral("The selected region could not be cropped."));
     EXPECT_EQ(CaptureRendering::makeImage(0, 10, [](QPainter&) {}).failure().message(),
               QStringLiteral("Could not allocate the screenshot image."));
