@@ -1,7 +1,5 @@
-// A stand-in for the application a paste goes to: a plain window that, for each paste
-// shortcut it receives, logs the keys and what the clipboard held, one JSON object a line.
-//
-//   paste_receiver --log FILE [--class WM_CLASS_CLASS]
+// paste_receiver --log FILE [--class WM_CLASS_CLASS]: a stand-in for the application a paste
+// goes to, a window that logs each paste shortcut's keys and the clipboard, a JSON line each.
 #include <QApplication>
 #include <QClipboard>
 #include <QCommandLineParser>
@@ -18,7 +16,7 @@ class Receiver : public QWidget {
 public:
     explicit Receiver(QString logPath)
         : logPath_(std::move(logPath)) {
-        setWindowTitle(QStringLiteral("paste receiver"));
+        setWindowTitle("paste receiver");
         resize(320, 200);
     }
 
@@ -28,14 +26,12 @@ protected:
         if (event->key() != Qt::Key_V || !(mods & Qt::ControlModifier) || event->isAutoRepeat())
             return;
         const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-        QJsonObject line;
-        line[QStringLiteral("keys")] = mods == (Qt::ControlModifier | Qt::ShiftModifier)
-                                           ? QStringLiteral("ctrl+shift+v")
-                                       : mods == Qt::ControlModifier ? QStringLiteral("ctrl+v")
-                                                                     : QStringLiteral("other");
-        line[QStringLiteral("text")] = data ? data->text() : QString();
-        line[QStringLiteral("uris")] =
-            data ? QString::fromUtf8(data->data(QStringLiteral("text/uri-list"))) : QString();
+        const QJsonObject line{
+            {"keys", mods == (Qt::ControlModifier | Qt::ShiftModifier) ? "ctrl+shift+v"
+                     : mods == Qt::ControlModifier                     ? "ctrl+v"
+                                                                       : "other"},
+            {"text", data ? data->text() : QString()},
+            {"uris", data ? QString::fromUtf8(data->data("text/uri-list")) : QString()}};
         QFile log(logPath_);
         if (log.open(QIODevice::Append))
             log.write(QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n');
@@ -49,21 +45,18 @@ private:
 
 int main(int argc, char** argv) {
     // The class part of WM_CLASS is the application name; set before any window exists.
-    QString wmClass = QStringLiteral("paste_receiver");
-    for (int i = 1; i + 1 < argc; ++i) {
+    QString wmClass = "paste_receiver";
+    for (int i = 1; i + 1 < argc; ++i)
         if (qstrcmp(argv[i], "--class") == 0)
             wmClass = QString::fromLocal8Bit(argv[i + 1]);
-    }
     QCoreApplication::setApplicationName(wmClass);
     QApplication app(argc, argv);
     QCommandLineParser parser;
-    const QCommandLineOption logOption(QStringLiteral("log"), QString(), QStringLiteral("file"));
-    const QCommandLineOption classOption(QStringLiteral("class"), QString(),
-                                         QStringLiteral("name"));
-    parser.addOptions({logOption, classOption});
+    const QCommandLineOption log("log", QString(), "file");
+    parser.addOptions({log, {"class", QString(), "name"}});
     parser.process(app);
 
-    Receiver receiver(parser.value(logOption));
+    Receiver receiver(parser.value(log));
     receiver.show();
     return app.exec();
 }

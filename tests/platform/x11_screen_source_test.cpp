@@ -2,132 +2,151 @@
 #include "x11_test_env.h"
 
 #include <QGuiApplication>
-#include <QPainter>
 #include <QScreen>
 #include <QTest>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 namespace tovik {
 namespace {
 
 using namespace x11test;
 
-constexpr QRgb ownColour = 0xffff00ff;
+// A test pattern in which every pixel differs from its neighbours.
+QImage pattern(QSize size, quint32 seed) {
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, qRgb(x * 7 + seed, y * 13 + seed, x + y + seed * 3));
+    return image;
+}
+
+// An undecorated window of another client at the bottom of the stack that, like a real
+// application, draws its image only when the server asks for it (Expose), from a thread.
+class PaintedWindow {
+public:
+    PaintedWindow(const QRect& rect, QImage image)
+        : conn_(xcb_connect(nullptr, nullptr))
+        , image_(std::move(image)) {
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(conn_)).data;
+        const quint32 values[] = {1, XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+        xcb_create_window(conn_, XCB_COPY_FROM_PARENT, window_, screen->root, qint16(rect.x()),
+                          qint16(rect.y()), quint16(rect.width()), quint16(rect.height()), 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                          XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
+        const quint32 below = XCB_STACK_MODE_BELOW;
+        xcb_configure_window(conn_, window_, XCB_CONFIG_WINDOW_STACK_MODE, &below);
+        xcb_map_window(conn_, window_);
+        xcb_flush(conn_);
+        thread_ = std::thread([this, depth = screen->root_depth] {
+            const xcb_gcontext_t gc = xcb_generate_id(conn_);
+            xcb_create_gc(conn_, gc, window_, 0, nullptr);
+            while (xcb_generic_event_t* event = xcb_wait_for_event(conn_)) {
+                const int type = event->response_type & 0x7f;
+                std::free(event);
+                if (type == XCB_DESTROY_NOTIFY)
+                    return;
+                if (type == XCB_EXPOSE) // xcb sends it as a BIG-REQUESTS request where needed
+                    xcb_put_image(conn_, XCB_IMAGE_FORMAT_Z_PIXMAP, window_, gc,
+                                  quint16(image_.width()), quint16(image_.height()), 0, 0, 0, depth,
+                                  quint32(image_.sizeInBytes()), image_.constBits());
+                xcb_flush(conn_);
+                draws_ += type == XCB_EXPOSE;
+            }
+        });
+    }
+    ~PaintedWindow() {
+        xcb_destroy_window(conn_, window_);
+        xcb_flush(conn_);
+        thread_.join();
+        xcb_disconnect(conn_);
+    }
+    bool waitUntilDrawn() {
+        return QTest::qWaitFor([this] { return draws_ > 0; });
+    }
+
+private:
+    xcb_connection_t* conn_;
+    xcb_window_t window_ = xcb_generate_id(conn_);
+    QImage image_;
+    std::atomic<int> draws_ = 0;
+    std::thread thread_;
+};
 
 class X11ScreenSourceTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(splitIntoTwoMonitors()); }
 
-    static QSize pixelSize(const ScreenInfo& screen) {
-        return QSize(int(screen.geometry.width() * screen.devicePixelRatio),
-                     int(screen.geometry.height() * screen.devicePixelRatio));
-    }
-
-    ScreenInfo screenNamed(const QString& name) {
+    QImage grabbed(const QString& name) {
         for (const ScreenInfo& screen : source.screens()) {
-            if (screen.name == name)
-                return screen;
+            if (screen.name != name)
+                continue;
+            Expected<QImage> image = source.grab(screen, screen.geometry.size());
+            EXPECT_TRUE(image.ok()) << (image ? "" : image.failure().message().toStdString());
+            return image ? *image : QImage();
         }
         ADD_FAILURE() << "no screen " << name.toStdString();
         return {};
     }
 
-    QImage grabbed(const ScreenInfo& screen) {
-        Expected<QImage> image = source.grab(screen, pixelSize(screen));
-        EXPECT_TRUE(image.ok()) << (image ? "" : image.failure().message().toStdString());
-        return image ? *image : QImage();
-    }
-
     X11ScreenSource source;
 };
 
-qsizetype countPixels(const QImage& image, QRgb colour) {
-    qsizetype count = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        count += std::count(row, row + image.width(), colour);
-    }
-    return count;
-}
-
-TEST_F(X11ScreenSourceTest, screens_twoMonitors_inQtsOrderWithOwnIds) {
-    const QList<ScreenInfo> screens = source.screens();
-    ASSERT_EQ(screens.size(), 2);
-    const QList<QScreen*> qtScreens = QGuiApplication::screens();
-    for (qsizetype i = 0; i < screens.size(); ++i) {
-        EXPECT_EQ(screens[i].name, qtScreens[i]->name());
-        EXPECT_EQ(screens[i].geometry, qtScreens[i]->geometry());
-        EXPECT_TRUE(screens[i].displayId.has_value());
-    }
-    EXPECT_NE(screens[0].displayId, screens[1].displayId);
-    EXPECT_EQ(screenNamed(QStringLiteral("right")).geometry, QRect(1280, 0, 1280, 1440));
-}
-
-TEST_F(X11ScreenSourceTest, grab_patternOnEachMonitor_isCapturedPixelExact) {
-    OtherClient painter;
+TEST_F(X11ScreenSourceTest, grab_patternOnEachMonitor_isPixelExactInQtsOrderAndSize) {
     const QRect onLeft(100, 200, 300, 160);
     const QRect onRight(1280 + 50, 30, 240, 200);
-    painter.showImage(onLeft, patternImage(onLeft.size(), 1));
-    painter.showImage(onRight, patternImage(onRight.size(), 2));
+    PaintedWindow leftWindow(onLeft, pattern(onLeft.size(), 1));
+    PaintedWindow rightWindow(onRight, pattern(onRight.size(), 2));
+    ASSERT_TRUE(leftWindow.waitUntilDrawn() && rightWindow.waitUntilDrawn());
+    source.warmUp(); // the buffers made ahead serve the grabs that follow
 
-    const QImage left = grabbed(screenNamed(QStringLiteral("left")));
-    const QImage right = grabbed(screenNamed(QStringLiteral("right")));
+    const QList<ScreenInfo> screens = source.screens();
+    ASSERT_EQ(screens.size(), 2);
+    for (qsizetype i = 0; i < 2; ++i) {
+        EXPECT_EQ(screens[i].name, QGuiApplication::screens()[i]->name());
+        EXPECT_EQ(screens[i].geometry, QGuiApplication::screens()[i]->geometry());
+        ASSERT_TRUE(screens[i].displayId.has_value());
+    }
+    EXPECT_NE(screens[0].displayId, screens[1].displayId);
 
+    const QImage left = grabbed("left");
+    const QImage right = grabbed("right");
     ASSERT_EQ(left.size(), QSize(1280, 1440));
     ASSERT_EQ(right.size(), QSize(1280, 1440));
-    EXPECT_EQ(left.copy(onLeft), patternImage(onLeft.size(), 1));
-    EXPECT_EQ(right.copy(onRight.translated(-1280, 0)), patternImage(onRight.size(), 2));
+    EXPECT_EQ(left.copy(onLeft), pattern(onLeft.size(), 1));
+    EXPECT_EQ(right.copy(onRight.translated(-1280, 0)), pattern(onRight.size(), 2));
 }
 
 TEST_F(X11ScreenSourceTest, grab_ownWindowHiddenJustBefore_leavesNothingOnScreen) {
     // Under the whole area an application that repaints when uncovered, so that any trace
     // of the window, its frame or its ghost shows.
     const QRect area(300, 300, 700, 600);
-    ExposeDrawnWindow below(area, patternImage(area.size(), 3));
+    PaintedWindow below(area, pattern(area.size(), 3));
     ASSERT_TRUE(below.waitUntilDrawn());
-    const ScreenInfo left = screenNamed(QStringLiteral("left"));
+    const auto ownPixels = [](const QImage& image) {
+        const auto* pixels = reinterpret_cast<const QRgb*>(image.constBits());
+        return std::count(pixels, pixels + image.sizeInBytes() / 4, QRgb(0xffff00ff));
+    };
 
     // With a window manager's frame, and without one (as the overlays have).
     for (const Qt::WindowFlags flags :
          {Qt::WindowFlags(Qt::Window), Qt::Window | Qt::X11BypassWindowManagerHint}) {
         QWidget own(nullptr, flags);
-        own.setAutoFillBackground(true);
-        QPalette palette;
-        palette.setColor(QPalette::Window, QColor::fromRgb(ownColour));
-        own.setPalette(palette);
+        own.setStyleSheet("background: #ff00ff");
         own.setGeometry(450, 450, 300, 200);
         own.show();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return countPixels(grabbed(left), ownColour) > 0; }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return ownPixels(grabbed("left")) > 0; }));
 
         own.hide();
-        const QImage image = grabbed(left);
+        const QImage image = grabbed("left");
 
-        EXPECT_EQ(countPixels(image, ownColour), 0) << flags;
-        EXPECT_EQ(image.copy(area), patternImage(area.size(), 3)) << flags;
+        EXPECT_EQ(ownPixels(image), 0) << flags;
+        EXPECT_EQ(image.copy(area), pattern(area.size(), 3)) << flags;
     }
-}
-
-TEST_F(X11ScreenSourceTest, grab_monitorGoneSinceListed_failsWithPlatformError) {
-    ScreenInfo gone = screenNamed(QStringLiteral("left"));
-    gone.displayId = 1; // no monitor is named by atom 1 (PRIMARY)
-
-    const Expected<QImage> image = source.grab(gone, pixelSize(gone));
-
-    ASSERT_FALSE(image.ok());
-    EXPECT_TRUE(image.failure().isPlatform());
-}
-
-TEST_F(X11ScreenSourceTest, warmUp_thenGrab_givesTheSameImage) {
-    OtherClient painter;
-    const QRect spot(10, 10, 64, 64);
-    painter.showImage(spot, patternImage(spot.size(), 4));
-
-    source.warmUp();
-
-    EXPECT_EQ(grabbed(screenNamed(QStringLiteral("left"))).copy(spot),
-              patternImage(spot.size(), 4));
 }
 
 } // namespace

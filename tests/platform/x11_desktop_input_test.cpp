@@ -1,0 +1,245 @@
+// The X11 desktop as the hot key and a paste use it: the global hot key, the destination's
+// window, the clipboard, and the paste shortcut sent through XTest.
+#include "platform/x11/x11_clipboard.h"
+#include "platform/x11/x11_desktop.h"
+#include "platform/x11/x11_hot_key_backend.h"
+#include "platform/x11/x11_key_injector.h"
+#include "x11_test_env.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+namespace tovik {
+namespace {
+
+using namespace x11test;
+
+QByteArray readClipboard(const QString& target) {
+    const ToolResult result = runTool("xclip", {"-o", "-selection", "clipboard", "-t", target});
+    return result.exitCode == 0 ? result.output : QByteArray("<failed>");
+}
+
+ClipboardPayload text(const QByteArray& text, const QString& type = "text/plain") {
+    return {{{type, text}}};
+}
+
+// Files as the clipboard table writes them, with the third format of the action.
+ClipboardPayload files(const QString& mimeType, const QByteArray& data) {
+    return {
+        {{"text/uri-list", "file:///tmp/out/tovik-001.png\r\nfile:///tmp/a%20b/tovik-002.png\r\n"},
+         {"x-special/gnome-copied-files",
+          "copy\nfile:///tmp/out/tovik-001.png\nfile:///tmp/a%20b/tovik-002.png"},
+         {mimeType, data}}};
+}
+
+const QByteArray prompt = "Fix the button – it’s 2 px off";
+const QByteArray quotedPaths = "/tmp/out/tovik-001.png '/tmp/a b/tovik-002.png'";
+const ClipboardPayload images = files("text/plain", quotedPaths); // direct paste, images step
+constexpr quint32 sKeysym = 0x73;                                 // XK_s
+constexpr quint16 ctrlShift = ModifierMask::control | ModifierMask::shift;
+
+class X11DesktopInputTest : public ::testing::Test {
+protected:
+    static void press(const char* keys) {
+        ASSERT_EQ(runTool("xdotool", {"key", keys}).exitCode, 0);
+    }
+
+    // Whether another client could take Ctrl+Shift+key with every lock variant now.
+    bool isFree(quint8 key) {
+        bool free = true;
+        for (const quint16 lock : {0, 0x02, 0x10, 0x12}) { // none, Lock, NumLock (Mod2), both
+            const bool taken = observer.grabKey(key, ctrlShift | lock);
+            if (taken)
+                observer.ungrabKey(key, ctrlShift | lock);
+            free = free && taken;
+        }
+        return free;
+    }
+
+    X11Desktop desktop;
+    QSignalSpy activated{&desktop, &Desktop::applicationActivated};
+    X11Clipboard clipboard;
+    X11KeyInjector injector;
+    OtherClient observer;
+    const quint8 s = observer.keycode(sKeysym);
+    X11HotKeyBackend backend;
+    QSignalSpy pressed{&backend, &HotKeyBackend::pressed};
+};
+
+TEST_F(X11DesktopInputTest, grab_pressedWhileOtherClientFocused_firesForExactModifiersAnyLocks) {
+    PasteReceiver receiver; // another application has the focus
+    ASSERT_TRUE(receiver.start());
+    ASSERT_TRUE(backend.grab(sKeysym, ctrlShift));
+
+    // Presses are delivered in order: once the last has arrived, the others would have.
+    press("ctrl+s");
+    press("ctrl+alt+shift+s");
+    press("ctrl+shift+s");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pressed.size() >= 1; }));
+    EXPECT_EQ(pressed.size(), 1);
+
+    // NumLock on, then CapsLock too, then CapsLock alone.
+    for (const char* lock : {"Num_Lock", "Caps_Lock", "Num_Lock"}) {
+        const qsizetype before = pressed.size();
+        press(lock);
+        press("ctrl+shift+s");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return pressed.size() == before + 1; })) << lock;
+    }
+    press("Caps_Lock");
+}
+
+TEST_F(X11DesktopInputTest, grab_variantHeldByAnotherClient_failsAndLeavesNothing_ungrabReleases) {
+    // Lock and NumLock, the variant grabbed last, so the others were taken before the conflict.
+    ASSERT_TRUE(observer.grabKey(s, ctrlShift | 0x12));
+    EXPECT_FALSE(backend.grab(sKeysym, ctrlShift));
+    observer.ungrabKey(s, ctrlShift | 0x12);
+    EXPECT_TRUE(isFree(s));
+
+    ASSERT_TRUE(backend.grab(sKeysym, ctrlShift));
+    ASSERT_FALSE(isFree(s));
+    backend.ungrab();
+    EXPECT_TRUE(isFree(s));
+}
+
+TEST_F(X11DesktopInputTest, frontmostAndActivate_underOpenbox_followOtherApplicationsOnly) {
+    PasteReceiver first, second;
+    ASSERT_TRUE(first.start());
+    ASSERT_TRUE(second.start("Probe"));
+
+    const std::optional<AppRef> front = desktop.frontmostApplication();
+    ASSERT_TRUE(front.has_value());
+    EXPECT_EQ(*front, second.app());
+    EXPECT_EQ(front->wmClass, "Probe");
+    EXPECT_NE(front->pid, desktop.processId());
+    EXPECT_FALSE(desktop.isActive());
+
+    EXPECT_TRUE(desktop.activate(first.app()));
+    EXPECT_EQ(observer.activeApp(), first.app());
+    // This app's own activation is no notification; the next other application's is.
+    QWidget own;
+    own.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&own));
+    EXPECT_TRUE(desktop.activate({quint32(own.winId()), desktop.processId(), {}}));
+    EXPECT_TRUE(desktop.isActive());
+    ASSERT_TRUE(desktop.activate(second.app()));
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return activated.size() == 4; }));
+    const QList<AppRef> expected{first.app(), second.app(), first.app(), second.app()};
+    for (qsizetype i = 0; i < 4; ++i)
+        EXPECT_EQ(activated[i][0].value<AppRef>(), expected[i]) << i;
+}
+
+TEST_F(X11DesktopInputTest, closedDestinationOrReusedWindowId_isTerminated) {
+    PasteReceiver receiver;
+    ASSERT_TRUE(receiver.start());
+    const AppRef app = receiver.app();
+    ASSERT_FALSE(desktop.isTerminated(app));
+    // The same window id, but not the process that was asked about.
+    EXPECT_TRUE(desktop.isTerminated(AppRef{app.window, app.pid + 1, app.wmClass}));
+
+    receiver.kill();
+
+    // The server destroys the window once it has noticed the closed connection.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return desktop.isTerminated(app); }));
+    EXPECT_FALSE(desktop.activate(app));
+}
+
+TEST_F(X11DesktopInputTest, screensChanged_whenMonitorsAreRearranged) {
+    QSignalSpy changed(&desktop, &Desktop::screensChanged);
+    ASSERT_TRUE(splitIntoTwoMonitors());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return changed.size() >= 1; }));
+}
+
+TEST_F(X11DesktopInputTest, clipboardWrite_eachActionsPayload_isServedUnderEveryMimeType) {
+    for (const ClipboardPayload& payload :
+         {images, files("image/png", QByteArray::fromHex("89504e470d0a1a0a0000") + "binary"),
+          files("text/plain;charset=utf-8", prompt)}) {
+        ASSERT_TRUE(clipboard.write(payload));
+
+        const QList<QByteArray> targets = readClipboard("TARGETS").split('\n');
+        for (const ClipboardPayload::Format& format : payload.formats) {
+            EXPECT_TRUE(targets.contains(format.mimeType.toUtf8()))
+                << format.mimeType.toStdString();
+            EXPECT_EQ(readClipboard(format.mimeType), format.data) << format.mimeType.toStdString();
+        }
+    }
+    // Clients that ask for plain strings get the UTF-8 text too.
+    EXPECT_EQ(readClipboard("UTF8_STRING"), prompt);
+}
+
+TEST_F(X11DesktopInputTest, clipboard_claimsOfOtherClientsOnly_areCountedAndOutdateOurs) {
+    // Qt's claims are refused until it has handled the claims other clients made earlier.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return clipboard.write(text("ours")); }));
+    const qint64 before = clipboard.changeCount();
+    ASSERT_TRUE(clipboard.write(text("ours again")));
+    EXPECT_EQ(clipboard.changeCount(), before);
+
+    // Taken at the server's present time, later than anything Qt has seen: the server
+    // ignores a claim made with Qt's older time.
+    observer.takeClipboard();
+    EXPECT_FALSE(clipboard.write(text("refused")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return clipboard.changeCount() == before + 1; }));
+
+    // Once Qt has handled the other client's claim, its own claims are newer again.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return clipboard.write(text("accepted")); }));
+    EXPECT_EQ(readClipboard("text/plain"), "accepted");
+    EXPECT_EQ(clipboard.changeCount(), before + 1);
+}
+
+TEST_F(X11DesktopInputTest, postPaste_plainApplication_pastesFilesThenTextWithCtrlVOnly) {
+    PasteReceiver receiver;
+    ASSERT_TRUE(receiver.start());
+    ASSERT_TRUE(injector.hasPermission());
+    ASSERT_TRUE(clipboard.write(images));
+    // As right after the hot key: its keys still down.
+    ASSERT_EQ(runTool("xdotool", {"keydown", "shift+alt"}).exitCode, 0);
+
+    ASSERT_TRUE(injector.postPaste(receiver.app()));
+    const bool pasted = receiver.waitForPastes(1);
+    runTool("xdotool", {"keyup", "shift+alt"});
+    ASSERT_TRUE(pasted);
+    ASSERT_TRUE(clipboard.write(text(prompt, "text/plain;charset=utf-8")));
+    ASSERT_TRUE(injector.postPaste(receiver.app()));
+    ASSERT_TRUE(receiver.waitForPastes(2));
+
+    const QList<QJsonObject> pastes = receiver.pastes();
+    EXPECT_EQ(pastes[0]["keys"], "ctrl+v");
+    EXPECT_EQ(pastes[0]["uris"], QString::fromUtf8(images.data("text/uri-list")));
+    EXPECT_EQ(pastes[0]["text"], QString::fromUtf8(quotedPaths));
+    EXPECT_EQ(pastes[1]["keys"], "ctrl+v");
+    EXPECT_EQ(pastes[1]["text"], QString::fromUtf8(prompt));
+}
+
+TEST_F(X11DesktopInputTest, postPaste_lxterminal_receivesThePathsThroughCtrlShiftV) {
+    // The terminal runs cat without line buffering, so what is pasted reaches the file as is;
+    // Ctrl+V would reach cat as a control character instead.
+    QTemporaryDir dir;
+    const QString out = dir.filePath("pasted");
+    QProcess terminal;
+    terminal.start("lxterminal", {"--no-remote", "-e", "sh", "-c",
+                                  "stty -icanon -echo; exec cat > '" + out + "'"});
+    std::optional<AppRef> app;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            app = observer.activeApp();
+            return QFile::exists(out) && app && app->wmClass == "Lxterminal" &&
+                   observer.hasFocus(app->window);
+        },
+        10000));
+    ASSERT_TRUE(clipboard.write(images));
+
+    ASSERT_TRUE(injector.postPaste(*app));
+
+    const auto pasted = [&] {
+        QFile file(out);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pasted() == quotedPaths; })) << pasted().toStdString();
+}
+
+} // namespace
+} // namespace tovik
