@@ -179,19 +179,15 @@ TEST_F(AppDelegateWithUpdatesTest, updateItem_followsTheUpdatersState) {
     EXPECT_EQ(openMenu()->text(), "Check for updates…");
 }
 
-class IdleMemoryTrimTest : public StoreFixture {
-protected:
-    IdleMemoryTrim idle{store, 30ms, [this] { ++trims; }};
+TEST_F(StoreFixture, idleMemoryTrim_sessionStartedWithinThePeriod_keepsTheMemoryUntilItEnds) {
     int trims = 0;
-};
-
-TEST_F(IdleMemoryTrimTest, sessionStartedWithinThePeriod_keepsTheMemoryUntilItEnds_thenOneTrim) {
+    IdleMemoryTrim idle{store, 30ms, [&trims] { ++trims; }};
     addCapture();
     QTest::qWait(100);
     EXPECT_EQ(trims, 0);
 
     store.stopSession();
-    EXPECT_TRUE(QTest::qWaitFor([this] { return trims == 1; }, 1000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return trims == 1; }, 1000));
     QTest::qWait(100);
     EXPECT_EQ(trims, 1); // once
 }

@@ -37,17 +37,6 @@ protected:
         screens.images.insert(0, testing::desktopSnapshot(800, 600).image);
         preferences.setApply([](const ShortcutBinding&) { return true; });
     }
-    // Starts a direct paste and keeps it waiting, so `exporting` stays true until released.
-    void holdExport() {
-        clock.autoAdvance = false;
-        store.paste();
-        ASSERT_TRUE(QTest::qWaitFor([this] { return clock.pendingWaits() == 1; }));
-    }
-    void releaseExport() {
-        clock.autoAdvance = true;
-        clock.advance(std::chrono::seconds(10));
-        ASSERT_TRUE(waitUntilIdle());
-    }
     // Records every alert and dismisses it at once.
     AlertRunner alertRunner() {
         return [this](QMessageBox& box) {
@@ -255,37 +244,36 @@ TEST_F(FloatingToolbarTest,
     EXPECT_EQ(thumbnails().value(0)->copyActions()->state(), ScreenshotCopyActions::State::copied);
 }
 
-TEST_F(FloatingToolbarTest, whileExporting_captureClosePasteDisabled_longerLabelFits) {
-    addCapture();
-    holdExport();
-    EXPECT_FALSE(button("captureButton")->isEnabled() || button("pasteButton")->isEnabled() ||
-                 button("closeButton")->isEnabled());
-    EXPECT_TRUE(button("stripToggle")->isEnabled());
-    EXPECT_EQ(button("pasteButton")->text(), QStringLiteral("Preparing\u2026"));
-    thumbnails(); // lays it out
-    EXPECT_LT(button("stripToggle")->geometry().right(), button("pasteButton")->geometry().left());
-    EXPECT_LT(button("pasteButton")->geometry().right(), button("closeButton")->geometry().left());
-    EXPECT_LE(button("closeButton")->geometry().right(), 320 - 4);
-    releaseExport();
-    EXPECT_TRUE(button("captureButton")->isEnabled());
-    EXPECT_EQ(button("pasteButton")->text(), QStringLiteral("Paste"));
-}
-
-TEST_F(FloatingToolbarTest, controls_callTheStore_captureHelpFollowsTheSavedShortcut) {
+TEST_F(FloatingToolbarTest, controls_callTheStore_disabledWhileExporting_helpFollowsTheShortcut) {
     EXPECT_EQ(button("captureButton")->toolTip(), QStringLiteral("Select a region (Ctrl+Shift+S)"));
     ASSERT_TRUE(preferences.save({QStringLiteral("K"), true, false, true, false}));
     EXPECT_EQ(button("captureButton")->toolTip(), QStringLiteral("Select a region (Ctrl+Alt+K)"));
 
     addCapture();
+    clock.autoAdvance = false; // the paste waits on the clock, so it keeps exporting
+    button("pasteButton")->click();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return clock.pendingWaits() == 1; }));
+    EXPECT_FALSE(button("captureButton")->isEnabled() || button("pasteButton")->isEnabled() ||
+                 button("closeButton")->isEnabled());
+    EXPECT_TRUE(button("stripToggle")->isEnabled());
+    EXPECT_EQ(button("pasteButton")->text(), QStringLiteral("Preparing\u2026"));
+    thumbnails(); // the longer label fits between the toggle and Close, inside the panel
+    EXPECT_LT(button("stripToggle")->geometry().right(), button("pasteButton")->geometry().left());
+    EXPECT_LT(button("pasteButton")->geometry().right(), button("closeButton")->geometry().left());
+    EXPECT_LE(button("closeButton")->geometry().right(), 320 - 4);
+    clock.autoAdvance = true;
+    clock.advance(std::chrono::seconds(10));
+    ASSERT_TRUE(waitUntilIdle());
+    EXPECT_EQ(keys.events.size(), 4);
+    EXPECT_TRUE(button("captureButton")->isEnabled());
+    EXPECT_EQ(button("pasteButton")->text(), QStringLiteral("Paste"));
+
     store.setToolbarExpanded(true);
     button("viewAllButton")->click();
     EXPECT_TRUE(ui.sessionWindowVisible);
     button("captureButton")->click();
     EXPECT_EQ(store.phase(), Phase::capturing);
     store.cancelCapture();
-    button("pasteButton")->click();
-    ASSERT_TRUE(waitUntilIdle());
-    EXPECT_EQ(keys.events.size(), 4);
     button("closeButton")->click();
     EXPECT_EQ(store.phase(), Phase::review);
     EXPECT_FALSE(store.toolbarExpanded());

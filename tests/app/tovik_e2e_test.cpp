@@ -108,25 +108,22 @@ int countOfSize(qint64 pid, QSize size) {
                              [size](const XWindow& w) { return w.geometry.size() == size; }));
 }
 bool waitForShown(const char* option, const char* value) {
-    return QTest::qWaitFor(
-        [&] {
-            return xdotool({"search", "--onlyvisible", option, value});
-        },
-        5000);
+    const QStringList search{"search", "--onlyvisible", option, value};
+    return QTest::qWaitFor([&] { return xdotool(search); }, 5000);
 }
 bool waitForCount(qint64 pid, QSize size, int count) {
     return QTest::qWaitFor([&] { return countOfSize(pid, size) == count; }, 5000);
 }
 // Waits for a window of this size; of an empty size, for the tray icon (48 × 48 at most).
 std::optional<XWindow> waitForWindow(qint64 pid, QSize size) {
+    const auto fits = [size](QSize s) {
+        return size.isEmpty() ? s.width() <= 48 && s.height() <= 48 : s == size;
+    };
     std::optional<XWindow> found;
     (void)QTest::qWaitFor(
         [&] {
-            for (const XWindow& w : windowsOf(pid)) {
-                if (w.geometry.size() == size ||
-                    (size.isEmpty() && w.geometry.width() <= 48 && w.geometry.height() <= 48))
-                    found = w;
-            }
+            for (const XWindow& w : windowsOf(pid))
+                found = fits(w.geometry.size()) ? w : found;
             return found.has_value();
         },
         5000);
@@ -194,10 +191,8 @@ protected:
         stripToggle = centre(toolbar, "stripToggle");
         paste = centre(toolbar, "pasteButton");
     }
-    void TearDown() override {
-        if (tovik.running())
-            EXPECT_EQ(tovik.waitForExit(true), 0);
-    }
+    // Every test ends with the orderly quit the desktop session asks for (SIGTERM).
+    void TearDown() override { EXPECT_EQ(tovik.running() ? tovik.waitForExit(true) : 0, 0); }
 
     // Presses the hot key with the pointer on the right monitor and waits for both overlays.
     void pressHotKey() {
