@@ -18,11 +18,11 @@ namespace tovik {
 namespace {
 
 // The window manager unmaps a frame within a few milliseconds of the client's unmap.
-constexpr auto frameTimeout = std::chrono::milliseconds(250);
+constexpr auto frameTimeout = std::chrono::milliseconds(500);
 constexpr auto framePoll = std::chrono::milliseconds(2);
 // Clients repaint an exposed area at once, a compositor within a frame or two; an area
 // nobody redraws is given up on after this long.
-constexpr auto redrawTimeout = std::chrono::milliseconds(150);
+constexpr auto redrawTimeout = std::chrono::milliseconds(300);
 // A redraw is complete once its area has been quiet this long.
 constexpr qint64 redrawQuietMs = 5;
 constexpr int redrawPollMs = 2;
