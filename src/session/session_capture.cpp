@@ -113,23 +113,23 @@ private:
 
 void SessionStore::openOverlays(const QList<DisplaySnapshot>& snapshots) {
     closeOverlays();
-    const QPointer<SessionStore> self(this);
     for (const DisplaySnapshot& snapshot : snapshots) {
         // The overlay does not exist yet when its callbacks are made.
         auto identity = std::make_shared<const OverlayWindow*>(nullptr);
         OverlayCallbacks callbacks;
-        callbacks.selectionMade = [self, identity] {
+        callbacks.selectionMade = [self = QPointer(this), identity] {
             if (self)
                 self->hideOtherOverlays(*identity);
         };
-        callbacks.confirm = [self, snapshot](const QRectF& selection, const QString& comment,
-                                             const QList<PenStroke>& strokes) {
+        callbacks.confirm = [self = QPointer(this), snapshot](const QRectF& selection,
+                                                              const QString& comment,
+                                                              const QList<PenStroke>& strokes) {
             if (!self)
                 return;
             const OverlayCallbackScope scope(self);
             self->confirmCapture(snapshot, selection, comment, strokes);
         };
-        callbacks.cancel = [self] {
+        callbacks.cancel = [self = QPointer(this)] {
             if (!self)
                 return;
             const OverlayCallbackScope scope(self);
