@@ -37,9 +37,9 @@ Expected<ScreenshotExport> exportScreenshot(const CapturedItem& capture,
                                             const QString& baseDirectory);
 
 // What each action puts on the clipboard.
-ClipboardPayload bundlePayload(const ExportBundle& bundle);          // copy all / contact sheet
+ClipboardPayload bundlePayload(const ExportBundle& bundle);           // copy all / contact sheet
 ClipboardPayload screenshotPayload(const ScreenshotExport& exported); // copy one capture
-ClipboardPayload pasteImagesPayload(const ExportBundle& bundle);     // direct paste, images
-ClipboardPayload textPayload(const QString& text);                   // direct paste text, Copy prompt
+ClipboardPayload pasteImagesPayload(const ExportBundle& bundle);      // direct paste, images
+ClipboardPayload textPayload(const QString& text); // direct paste text, Copy prompt
 
 } // namespace tovik

@@ -9,9 +9,7 @@ namespace tovik {
 
 namespace detail {
 // Outside Failure, whose own message() would hide the area's overload from lookup.
-template<typename E>
-QString areaMessage(E e)
-{
+template<typename E> QString areaMessage(E e) {
     return message(e);
 }
 } // namespace detail
@@ -21,37 +19,36 @@ QString areaMessage(E e)
 // An area enum E takes part by providing `QString message(E)` in namespace tovik.
 class Failure {
 public:
-    template<typename E>
-    static Failure of(E e)
-    {
+    template<typename E> static Failure of(E e) {
         return Failure(domainOf<E>(), static_cast<int>(e), detail::areaMessage(e));
     }
-    static Failure platform(QString text) { return Failure(domainOf<Failure>(), 0, std::move(text)); }
+    static Failure platform(QString text) {
+        return Failure(domainOf<Failure>(), 0, std::move(text));
+    }
     static Failure cancelled() { return Failure(cancelDomain(), 0, QStringLiteral("Cancelled")); }
 
     const QString& message() const { return text_; }
     bool isCancelled() const { return domain_ == cancelDomain(); }
     bool isPlatform() const { return domain_ == domainOf<Failure>(); }
-    template<typename E>
-    bool is(E e) const { return domain_ == domainOf<E>() && code_ == static_cast<int>(e); }
+    template<typename E> bool is(E e) const {
+        return domain_ == domainOf<E>() && code_ == static_cast<int>(e);
+    }
 
-    friend bool operator==(const Failure& a, const Failure& b)
-    {
+    friend bool operator==(const Failure& a, const Failure& b) {
         return a.domain_ == b.domain_ && a.code_ == b.code_ && a.text_ == b.text_;
     }
 
 private:
     Failure(const void* domain, int code, QString text)
-        : domain_(domain), code_(code), text_(std::move(text)) {}
+        : domain_(domain)
+        , code_(code)
+        , text_(std::move(text)) {}
 
-    template<typename E>
-    static const void* domainOf()
-    {
+    template<typename E> static const void* domainOf() {
         static const char tag = 0;
         return &tag;
     }
-    static const void* cancelDomain()
-    {
+    static const void* cancelDomain() {
         static const char tag = 0;
         return &tag;
     }
@@ -62,11 +59,12 @@ private:
 };
 
 // A value or the failure that prevented it.
-template<typename T>
-class Expected {
+template<typename T> class Expected {
 public:
-    Expected(T value) : state_(std::move(value)) {}
-    Expected(Failure failure) : state_(std::move(failure)) {}
+    Expected(T value)
+        : state_(std::move(value)) {}
+    Expected(Failure failure)
+        : state_(std::move(failure)) {}
 
     bool ok() const { return state_.index() == 0; }
     explicit operator bool() const { return ok(); }

@@ -2,8 +2,7 @@
 
 namespace tovik {
 
-QByteArray ClipboardPayload::data(const QString& mimeType) const
-{
+QByteArray ClipboardPayload::data(const QString& mimeType) const {
     for (const Format& f : formats) {
         if (f.mimeType == mimeType)
             return f.data;

@@ -29,7 +29,8 @@ public:
 
     /** Replaces the contents; false when the clipboard refused them. */
     virtual bool write(const ClipboardPayload& payload) = 0;
-    /** A counter raised each time another client takes the clipboard; this app's writes do not raise it. */
+    /** A counter raised each time another client takes the clipboard; this app's writes do not
+     * raise it. */
     virtual qint64 changeCount() = 0;
 };
 

@@ -5,13 +5,11 @@
 
 namespace tovik {
 
-std::chrono::nanoseconds SteadyClock::now()
-{
+std::chrono::nanoseconds SteadyClock::now() {
     return std::chrono::steady_clock::now().time_since_epoch();
 }
 
-QCoro::Task<> SteadyClock::sleep(std::chrono::milliseconds duration)
-{
+QCoro::Task<> SteadyClock::sleep(std::chrono::milliseconds duration) {
     // The default coarse timer may fire up to 5 % early; these waits are lower bounds.
     const auto deadline = now() + duration;
     QTimer timer;

@@ -20,7 +20,8 @@ public:
     HotKeyBackend(const HotKeyBackend&) = delete;
     HotKeyBackend& operator=(const HotKeyBackend&) = delete;
 
-    /** Grabs keysym with exactly these modifiers; false, with nothing grabbed, when another client holds it. */
+    /** Grabs keysym with exactly these modifiers; false, with nothing grabbed, when another client
+     * holds it. */
     virtual bool grab(quint32 keysym, quint16 modifierMask) = 0;
     /** Releases the grab; safe when nothing is grabbed. */
     virtual void ungrab() = 0;

@@ -16,7 +16,8 @@ public:
     virtual bool hasPermission() = 0;
     /** Asks for the permission; false when refused. */
     virtual bool requestPermission() = 0;
-    /** Posts the paste shortcut (key down, key up) to the destination; false, with nothing posted, when an event cannot be made. */
+    /** Posts the paste shortcut (key down, key up) to the destination; false, with nothing posted,
+     * when an event cannot be made. */
     virtual bool postPaste(const AppRef& destination) = 0;
 };
 

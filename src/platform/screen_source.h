@@ -13,8 +13,8 @@ namespace tovik {
 
 // One desktop screen as the capture side needs it.
 struct ScreenInfo {
-    QString name;                     // human name (monitor or output name)
-    QRect geometry;                   // points, global desktop coordinates
+    QString name;   // human name (monitor or output name)
+    QRect geometry; // points, global desktop coordinates
     double devicePixelRatio = 1;
     std::optional<quint32> displayId; // none when the screen matches no monitor
     friend bool operator==(const ScreenInfo&, const ScreenInfo&) = default;
@@ -34,7 +34,8 @@ public:
     virtual bool requestAccess() = 0;
     /** The screens in the platform's order; empty when there is none. */
     virtual QList<ScreenInfo> screens() = 0;
-    /** The whole screen at pixelSize device pixels without this app's windows; the platform's error otherwise. */
+    /** The whole screen at pixelSize device pixels without this app's windows; the platform's error
+     * otherwise. */
     virtual Expected<QImage> grab(const ScreenInfo& screen, QSize pixelSize) = 0;
 };
 

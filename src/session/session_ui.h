@@ -51,10 +51,10 @@ public:
     SessionUi(const SessionUi&) = delete;
     SessionUi& operator=(const SessionUi&) = delete;
 
-    /** A new, not yet shown overlay for the snapshot, all overlays of one capture with the same number. */
-    virtual std::unique_ptr<OverlayWindow> createOverlay(const DisplaySnapshot& snapshot,
-                                                         qint64 number,
-                                                         OverlayCallbacks callbacks) = 0;
+    /** A new, not yet shown overlay for the snapshot, all overlays of one capture with the same
+     * number. */
+    virtual std::unique_ptr<OverlayWindow>
+    createOverlay(const DisplaySnapshot& snapshot, qint64 number, OverlayCallbacks callbacks) = 0;
     /** Brings the session window to the front and activates this app. */
     virtual void showSessionWindow() = 0;
     virtual void hideSessionWindow() = 0;

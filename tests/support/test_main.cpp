@@ -5,8 +5,7 @@
 
 // One QApplication for every test executable, so that fonts, QPainter on images,
 // timers and coroutines work; unit tests run it on the offscreen platform.
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
