@@ -3,7 +3,7 @@
 #include "app/app_delegate.h"
 #include "app/idle_memory_trim.h"
 
-#include "app_fixture.h"
+#include "support/store_fixture.h"
 #include "shortcuts/global_shortcut.h"
 #include "shortcuts/shortcut_preferences.h"
 #include "support/fake_hot_key_backend.h"

@@ -6,7 +6,7 @@
 #include "app/floating_toolbar_window.h"
 #include "app/session_window.h"
 #include "app/toolbar_thumbnail.h"
-#include "app_fixture.h"
+#include "support/store_fixture.h"
 #include "capture/ui/capture_overlay_window.h"
 #include "capture/ui/display_snapshots.h"
 #include "platform/sticky_windows.h"

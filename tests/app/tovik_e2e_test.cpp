@@ -2,7 +2,7 @@
 // xdotool, the tray, the command line, the control socket and what the X server shows.
 #include "app/control_client.h"
 #include "app/floating_toolbar.h"
-#include "app_fixture.h"
+#include "support/store_fixture.h"
 #include "capture/ui/capture_draft.h"
 #include "capture/ui/capture_editor.h"
 #include "capture/ui/capture_overlay_window.h"

@@ -9,6 +9,7 @@
 #include "support/fake_key_injector.h"
 #include "support/fake_screen_source.h"
 #include "support/fake_session_ui.h"
+#include "support/store_fixture.h"
 #include "support/task_result.h"
 
 #include <QSemaphore>
@@ -39,16 +40,9 @@ const QString pasteSent = QStringLiteral("Photos and feedback text sent");
 const QString clipboardRefused =
     QStringLiteral("The clipboard could not accept the files. Try copying again.");
 
-// One 800 × 600 screen, an editor in front, exports into a private temporary folder.
-class SessionTest : public ::testing::Test {
+// The store fixture plus helpers for second stores and alerts.
+class SessionTest : public StoreFixture {
 public:
-    SessionTest() {
-        screens.screenList = {FakeScreenSource::screen("Main", {0, 0, 800, 600}, 1, 1)};
-        desktop.frontmost = editor;
-    }
-    // Lets tasks still waiting for the event loop end while everything is alive.
-    ~SessionTest() override { QTest::qWait(1); }
-
     SessionServices services() { return {screens, desktop, clipboard, keys, clock, ui}; }
     // Starts a capture (or the session) and waits for its overlays.
     void startCapture(SessionStore& s) {
@@ -66,9 +60,7 @@ public:
         confirm(selection);
         return s.items().isEmpty() ? QUuid() : s.items().last().id();
     }
-    QUuid addCapture(const QRectF& selection = {10, 10, 100, 50}) {
-        return addCapture(store, selection);
-    }
+    using StoreFixture::addCapture;
     int exportFolders() const {
         return int(QDir(exportDir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
     }
@@ -81,15 +73,6 @@ public:
         EXPECT_EQ(ui.alerts[0].informativeText, text);
     }
 
-    QTemporaryDir exportDir;
-    FakeScreenSource screens;
-    FakeDesktop desktop;
-    FakeClipboard clipboard;
-    FakeKeyInjector keys;
-    FakeClock clock;
-    FakeSessionUi ui;
-    SessionStore store{services(), exportDir.path()};
-    const AppRef editor = FakeDesktop::app(100, 0x1000, "editor");
     const AppRef browser = FakeDesktop::app(200, 0x2000, "browser");
 };
 
