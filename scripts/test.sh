@@ -11,7 +11,8 @@ run_suite() {
   local dir=$1; shift
   cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
-  ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+  # Tests on a real X server wait on other processes; one retry absorbs a loaded machine.
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" --repeat until-pass:2
 }
 
 run_suite build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo

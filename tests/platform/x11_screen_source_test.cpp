@@ -140,6 +140,9 @@ TEST_F(X11ScreenSourceTest, grab_ownWindowHiddenJustBefore_leavesNothingOnScreen
         own.setGeometry(450, 450, 300, 200);
         own.show();
         ASSERT_TRUE(QTest::qWaitFor([&] { return ownPixels(grabbed("left")) > 0; }));
+        // As a user would, hide it only once the window manager is done placing it.
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&own));
+        QTest::qWait(100);
 
         own.hide();
         const QImage image = grabbed("left");

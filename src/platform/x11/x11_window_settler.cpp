@@ -93,12 +93,29 @@ void X11WindowSettler::settle() {
 }
 
 void X11WindowSettler::handleEvent(const xcb_generic_event_t& event) {
-    if (damageEvent_ == 0 || eventType(event) != damageEvent_ + XCB_DAMAGE_NOTIFY)
+    // Events of one connection arrive in the order the server made them, so drawing reported
+    // after a window's unmap is drawing over what it uncovered; drawing before it (the frame
+    // filling in for the client) is not.
+    const quint8 type = eventType(event);
+    if (type == XCB_UNMAP_NOTIFY || type == XCB_DESTROY_NOTIFY) {
+        const xcb_window_t window =
+            type == XCB_UNMAP_NOTIFY
+                ? reinterpret_cast<const xcb_unmap_notify_event_t&>(event).window
+                : reinterpret_cast<const xcb_destroy_notify_event_t&>(event).window;
+        for (Uncovered& area : uncovered_) {
+            if (area.top == window) {
+                area.gone = true;
+                area.sinceDrawn.invalidate();
+            }
+        }
+        return;
+    }
+    if (damageEvent_ == 0 || type != damageEvent_ + XCB_DAMAGE_NOTIFY)
         return;
     const auto& notify = reinterpret_cast<const xcb_damage_notify_event_t&>(event);
     const QRect drawn(notify.area.x, notify.area.y, notify.area.width, notify.area.height);
     for (Uncovered& area : uncovered_) {
-        if (area.area.intersects(drawn))
+        if (area.gone && area.area.intersects(drawn))
             area.sinceDrawn.start();
     }
 }
@@ -107,9 +124,14 @@ bool X11WindowSettler::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Hide && watched->isWindowType()) {
         const auto* window = static_cast<QWindow*>(watched);
         if (window->isTopLevel() && window->handle()) {
-            const QRect area = frameArea(xcb_window_t(window->winId()));
-            if (!area.isEmpty()) {
-                uncovered_.append({area, QDeadlineTimer(redrawTimeout), {}});
+            const TopWindow top = topWindow(xcb_window_t(window->winId()));
+            if (!top.area.isEmpty()) {
+                // Qt's unmap still waits in its output buffer, the window manager's unmap of
+                // the frame comes later: both reach the server after this request.
+                const quint32 mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+                xcb_change_window_attributes(conn_.get(), top.window, XCB_CW_EVENT_MASK, &mask);
+                xcb_flush(conn_.get());
+                uncovered_.append({top.window, top.area, QDeadlineTimer(redrawTimeout), false, {}});
                 watchDamage();
                 forget_.start();
             }
@@ -124,6 +146,9 @@ void X11WindowSettler::waitUntilHiddenWindowsAreGone() {
         if (window->handle() && !window->isVisible())
             hidden.append(xcb_window_t(window->winId()));
     }
+    // The window manager may hand a client back to the root before it unmaps the frame.
+    for (const Uncovered& area : std::as_const(uncovered_))
+        hidden.append(area.top);
     if (hidden.isEmpty())
         return;
     // Qt may still hold the unmap of a window hidden a moment ago in its output buffer; a
@@ -139,7 +164,8 @@ void X11WindowSettler::waitUntilUncoveredAreasAreDrawn() {
     const auto pending = [this] {
         conn_.dispatchPending();
         return std::any_of(uncovered_.cbegin(), uncovered_.cend(), [this](const Uncovered& a) {
-            const bool drawn = a.sinceDrawn.isValid() && a.sinceDrawn.elapsed() >= redrawQuietMs;
+            const bool drawn =
+                a.gone && a.sinceDrawn.isValid() && a.sinceDrawn.elapsed() >= redrawQuietMs;
             // Without DAMAGE nothing tells when an area is drawn: give it the whole time.
             return !a.deadline.hasExpired() && (damageEvent_ == 0 || !drawn);
         });
@@ -152,7 +178,7 @@ void X11WindowSettler::waitUntilUncoveredAreasAreDrawn() {
     stopWatchingDamage();
 }
 
-QRect X11WindowSettler::frameArea(xcb_window_t window) {
+X11WindowSettler::TopWindow X11WindowSettler::topWindow(xcb_window_t window) {
     // The window manager's frame is the ancestor just below the root.
     for (;;) {
         const XcbReply<xcb_query_tree_reply_t> tree(
@@ -168,8 +194,8 @@ QRect X11WindowSettler::frameArea(xcb_window_t window) {
     if (!geometry)
         return {};
     const int border = geometry->border_width;
-    return QRect(geometry->x, geometry->y, geometry->width + 2 * border,
-                 geometry->height + 2 * border);
+    return {window, QRect(geometry->x, geometry->y, geometry->width + 2 * border,
+                          geometry->height + 2 * border)};
 }
 
 void X11WindowSettler::watchDamage() {

@@ -25,7 +25,7 @@ public:
     /** Waits, for a bounded time, until this app's hidden windows are off the screen and
      *  the areas they uncovered have been drawn again. */
     void settle();
-    /** Takes the connection's DAMAGE events. */
+    /** Takes the connection's DAMAGE and unmap events. */
     void handleEvent(const xcb_generic_event_t& event);
 
 protected:
@@ -33,14 +33,20 @@ protected:
 
 private:
     struct Uncovered {
-        QRect area; // root coordinates, frame included
+        xcb_window_t top = XCB_NONE; // the window, or the frame it sits in
+        QRect area;                  // root coordinates, frame included
         QDeadlineTimer deadline;
-        QElapsedTimer sinceDrawn; // invalid until something was drawn there
+        bool gone = false;        // its unmap has reached this connection
+        QElapsedTimer sinceDrawn; // invalid until something was drawn there after it went
+    };
+    struct TopWindow {
+        xcb_window_t window = XCB_NONE;
+        QRect area;
     };
 
     void waitUntilHiddenWindowsAreGone();
     void waitUntilUncoveredAreasAreDrawn();
-    QRect frameArea(xcb_window_t window);
+    TopWindow topWindow(xcb_window_t window);
     void watchDamage();
     void stopWatchingDamage();
 
