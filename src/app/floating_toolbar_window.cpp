@@ -2,6 +2,7 @@
 
 #include "app/floating_toolbar.h"
 #include "platform/sticky_windows.h"
+#include "session/session_store.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -89,8 +90,9 @@ QRect FloatingToolbarWindow::initialFrame(const QList<QRect>& areas) {
     const QRect area = areas.isEmpty() ? fallbackArea : areas.first();
     const int centreX = area.x() + area.width() / 2;
     const int bottom = area.y() + area.height();
-    return QRect(centreX - panelWidth / 2, bottom - bottomGap - foldedHeight, panelWidth,
-                 foldedHeight);
+    const QSize folded = SessionStore::toolbarSize(false);
+    return QRect(QPoint(centreX - folded.width() / 2, bottom - bottomGap - folded.height()),
+                 folded);
 }
 
 void FloatingToolbarWindow::showWithoutActivating() {

@@ -23,9 +23,6 @@ class StickyWindows;
 class FloatingToolbarWindow : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int panelWidth = 320;
-    static constexpr int foldedHeight = 56;
-    static constexpr int unfoldedHeight = 222;
     // The settings key of the saved position.
     static const QString settingsKey;
 

@@ -6,12 +6,6 @@
 
 namespace tovik {
 
-namespace {
-constexpr double toolbarWidth = 320;
-constexpr double expandedToolbarHeight = 222;
-constexpr double collapsedToolbarHeight = 56;
-} // namespace
-
 SessionStore::SessionStore(SessionServices services, QString exportBase, QObject* parent)
     : QObject(parent)
     , services_(services)
@@ -107,8 +101,7 @@ void SessionStore::showToolbar() {
 void SessionStore::setToolbarExpanded(bool expanded) {
     assign(toolbarExpanded_, expanded, &SessionStore::toolbarExpandedChanged);
     if (services_.ui.hasToolbar()) {
-        services_.ui.resizeToolbar(
-            QSizeF(toolbarWidth, expanded ? expandedToolbarHeight : collapsedToolbarHeight));
+        services_.ui.resizeToolbar(QSizeF(toolbarSize(expanded)));
     }
 }
 

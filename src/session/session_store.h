@@ -14,6 +14,7 @@
 #include <QMap>
 #include <QObject>
 #include <QPointer>
+#include <QSize>
 #include <QUuid>
 
 #include <memory>
@@ -75,6 +76,8 @@ class SessionStore : public QObject {
 public:
     // The most bytes of rendered capture images one session may hold: 512 MB.
     static constexpr qint64 memoryLimit = qint64(1) << 29;
+    // The floating toolbar's size, folded or unfolded, in points.
+    static constexpr QSize toolbarSize(bool expanded) { return {320, expanded ? 222 : 56}; }
 
     explicit SessionStore(SessionServices services, QString exportBase = QDir::tempPath(),
                           QObject* parent = nullptr);
