@@ -2,6 +2,7 @@
 
 #include "export/capture_rendering.h"
 #include "export/render_error.h"
+#include "model/capture_count.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -121,7 +122,7 @@ Expected<ContactSheetLayout> contactSheetLayout(const QList<CapturedItem>& captu
 
     ContactSheetLayout layout;
     layout.size = QSize(width, int(height));
-    layout.header = QStringLiteral("tovik  /  %1 captures").arg(n);
+    layout.header = QStringLiteral("tovik  /  ") + captureCountText(n);
     int y = firstRowTop;
     for (qsizetype r = 0; r < rows; ++r) {
         for (qsizetype c = 0; c < columns && r * columns + c < n; ++c) {

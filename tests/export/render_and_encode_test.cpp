@@ -123,7 +123,7 @@ TEST(ContactSheetTest, layout_oneTwoThreeCapturesAndMixedLabels_haveSheetSizesAn
     EXPECT_EQ(one->size, QSize(768, 24 * 2 + rowHeight + 48));
     EXPECT_EQ(one->cells[0].label, QRectF(40, 540, 688, rowHeight - 472));
     EXPECT_EQ(one->cells[0].text, QStringLiteral("#1  Review the marked region."));
-    EXPECT_EQ(one->header, QStringLiteral("tovik  /  1 captures"));
+    EXPECT_EQ(one->header, QStringLiteral("tovik  /  1 capture"));
 
     const auto two = contactSheetLayout(oneLineCaptures(2));
     ASSERT_TRUE(two.ok());
