@@ -14,6 +14,7 @@ namespace {
 const QString contactSheetCopied = QStringLiteral("Contact sheet + feedback.md copied");
 const QString filesCopied = QStringLiteral("%1 PNGs + feedback.md copied");
 const QString screenshotCopied = QStringLiteral("Screenshot #%1 copied");
+const QString promptCopied = QStringLiteral("Feedback text copied");
 const QString pasteSent = QStringLiteral("Photos and feedback text sent");
 const QString pasteFailed = QStringLiteral("Couldn’t paste");
 const QString textPasteStopped = QStringLiteral("Photos sent; text paste stopped");
@@ -66,6 +67,17 @@ QCoro::Task<> SessionStore::runCopyFiles(QPointer<SessionStore> self, bool conta
     self->setLastExport(bundle->directory);
     self->setHasExported(true);
     self->setNotice(contactSheet ? contactSheetCopied : filesCopied.arg(self->items_.size()));
+}
+
+void SessionStore::copyPrompt() {
+    if (exporting_ || items_.isEmpty())
+        return;
+    setNotice(std::nullopt);
+    if (!services_.clipboard.write(textPayload(prompt()))) {
+        reportExportFailure(Failure::of(SessionError::clipboard));
+        return;
+    }
+    setNotice(promptCopied);
 }
 
 QCoro::Task<Expected<ExportBundle>> SessionStore::exportBundle(bool contactSheet) {

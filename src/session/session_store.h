@@ -143,6 +143,9 @@ public:
     QCoro::Task<Expected<ExportBundle>> exportBundle(bool contactSheet);
     // True when the capture was put on the clipboard.
     QCoro::Task<bool> copyScreenshot(QUuid id);
+    // Puts the feedback text alone on the clipboard. Refused while an export or a paste uses
+    // the clipboard, and with no captures.
+    void copyPrompt();
     void paste();
     void showPasteFailure(const Failure& error, bool photosSent);
 

@@ -313,6 +313,10 @@ TEST_F(SessionTest, copies_writeOncePerVariantAndReportTheirNotices) {
     store.copyFiles(false);
     ASSERT_TRUE(idle(store));
     EXPECT_EQ(store.notice(), QStringLiteral("2 PNGs + feedback.md copied"));
+
+    store.copyPrompt();
+    EXPECT_EQ(clipboard.writes.last(), textPayload(store.prompt()));
+    EXPECT_EQ(store.notice(), QStringLiteral("Feedback text copied"));
 }
 
 // Copies write on a worker thread while the main thread goes on; one copy at a time.
@@ -323,6 +327,7 @@ TEST_F(SessionTest, copies_writeOnAWorkerAndRefuseAnotherMeanwhile) {
         HeldWorkerPool pool;
         store.copyFiles(false);
         store.copyFiles(true);
+        store.copyPrompt(); // the clipboard is the export's until it ends
         QTest::qWait(50);
         EXPECT_TRUE(store.exporting());
         EXPECT_EQ(exportFolders(), 0);
@@ -358,6 +363,10 @@ TEST_F(SessionTest, exportFailures_setErrorOrAlertAndReleaseExporting) {
     ASSERT_TRUE(idle(store));
     EXPECT_EQ(store.error(), clipboardRefused);
     EXPECT_FALSE(store.notice() || store.hasExported());
+    store.setError(std::nullopt);
+    store.copyPrompt();
+    EXPECT_EQ(store.error(), clipboardRefused);
+    EXPECT_FALSE(store.notice());
 }
 
 // Direct paste: two captures; the waits run on virtual time.
