@@ -1,6 +1,8 @@
 #include "app/floating_toolbar.h"
 
+#include "app/store_copy_source.h"
 #include "app/toolbar_thumbnail.h"
+#include "model/capture_count.h"
 #include "session/session_store.h"
 #include "shortcuts/shortcut_preferences.h"
 #include "ui/capture_button_style.h"
@@ -18,7 +20,6 @@
 namespace tovik {
 namespace {
 
-const QString capturesSuffix = QStringLiteral(" captures");
 const QString viewAllHelp = QStringLiteral("View all screenshots in the session window");
 const QString noScreenshots = QStringLiteral("No screenshots yet");
 const QString captureText = QStringLiteral("Capture");
@@ -191,7 +192,7 @@ void FloatingToolbar::refresh() {
     const bool exporting = store_.exporting();
 
     strip_->setVisible(expanded);
-    countLabel_->setText(QString::number(count) + capturesSuffix);
+    countLabel_->setText(captureCountText(count));
     emptyLabel_->setVisible(count == 0);
     refreshThumbnails();
 
@@ -230,12 +231,7 @@ void FloatingToolbar::refreshThumbnails() {
         it = thumbnails_.erase(it);
     }
 
-    SessionStore& store = store_;
-    const ScreenshotCopySource source{
-        [&store] { return store.exporting(); },
-        [&store] { return store.error().value_or(QString()); },
-        [&store](QUuid id) { return store.copyScreenshot(id); },
-    };
+    const ScreenshotCopySource source = storeCopySource(store_);
     for (qsizetype index = 0; index < items.size(); ++index) {
         const CapturedItem& item = items[index];
         // Kept by identifier, so a copy control's result survives unrelated changes.

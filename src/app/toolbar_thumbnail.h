@@ -3,12 +3,13 @@
 #include "export/ui/screenshot_copy_actions.h"
 #include "model/annotation.h"
 
-#include <QPixmap>
 #include <QWidget>
 
 class QLabel;
 
 namespace tovik {
+
+class FittedImage;
 
 // One capture in the toolbar's strip: its image fitted into 120 × 80 with the copy control
 // attached, and its number under it. One accessibility element named after the capture.
@@ -26,10 +27,8 @@ public:
     void setItem(const CapturedItem& item);
 
 private:
-    class Picture;
-
     QUuid id_;
-    Picture* picture_;
+    FittedImage* picture_;
     QLabel* number_;
     ScreenshotCopyActions* copyActions_;
 };
