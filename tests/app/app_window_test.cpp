@@ -1,21 +1,28 @@
 // The floating toolbar, its window and placement, the session window and the store's
 // window layer, on the offscreen platform.
 #include "app/alert_runner.h"
+#include "app/capture_detail.h"
+#include "app/capture_row.h"
 #include "app/desktop_session_ui.h"
+#include "app/feedback_prompt_sheet.h"
 #include "app/floating_toolbar.h"
 #include "app/floating_toolbar_window.h"
 #include "app/session_window.h"
 #include "app/toolbar_thumbnail.h"
-#include "support/store_fixture.h"
 #include "capture/ui/capture_overlay_window.h"
 #include "capture/ui/display_snapshots.h"
 #include "platform/sticky_windows.h"
 #include "shortcuts/shortcut_preferences.h"
+#include "support/store_fixture.h"
 #include "ui/capture_button_style.h"
+#include "ui/compact_action.h"
 
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QSettings>
 #include <QSignalSpy>
 
@@ -279,8 +286,126 @@ TEST_F(FloatingToolbarTest, controls_callTheStore_disabledWhileExporting_helpFol
     EXPECT_FALSE(store.toolbarExpanded());
 }
 
-TEST_F(AppWindowFixture, sessionWindow_closeOnlyHides_errorShownOnceVisibleThenCleared) {
-    SessionWindow window{store, alertRunner()};
+class SessionWindowTest : public AppWindowFixture {
+protected:
+    SessionWindowTest() {
+        window.resize(SessionWindow::initialSize);
+        window.show();
+    }
+    template<typename T = CaptureButtonStyle> T* find(const char* name) {
+        return child<T>(window, name);
+    }
+    QString status() { return find<QLabel>("status")->text(); }
+    QAction* menuItem(const QString& text) {
+        for (QAction* action : find<QMenu>("sessionActionsMenu")->actions()) {
+            if (action->text() == text)
+                return action;
+        }
+        return nullptr;
+    }
+    // The sidebar's rows, top to bottom.
+    QList<CaptureRow*> rows() {
+        QTest::qWait(1); // removed rows go on the next turn of the loop
+        QList<CaptureRow*> shown = window.findChildren<CaptureRow*>();
+        std::sort(shown.begin(), shown.end(), [](auto* a, auto* b) { return a->y() < b->y(); });
+        return shown;
+    }
+    QPlainTextEdit* editor() { return find<QPlainTextEdit>("commentEditor"); }
+
+    SessionWindow window{store, preferences, alertRunner()};
+};
+
+TEST_F(SessionWindowTest, empty_capturesFromTheWindow_saysWhenTheShortcutIsUnavailable) {
+    EXPECT_TRUE(find<QWidget>("emptyState")->isVisible());
+    EXPECT_EQ(status(), QStringLiteral("0 captures"));
+    EXPECT_TRUE(find("copyAllButton")->isEnabled());
+    EXPECT_FALSE(find<QLabel>("shortcutUnavailable")->isVisible());
+    store.setSessionShortcutAvailable(false);
+    EXPECT_EQ(find<QLabel>("shortcutUnavailable")->text(),
+              QStringLiteral("Shortcut unavailable. Use Capture a region."));
+    EXPECT_TRUE(find<QLabel>("shortcutUnavailable")->isVisible());
+    EXPECT_EQ(find("captureButton")->toolTip(), QStringLiteral("Add a capture (Ctrl+Shift+S)"));
+    ASSERT_TRUE(preferences.save({QStringLiteral("K"), true, false, true, false}));
+    EXPECT_EQ(find("captureButton")->toolTip(), QStringLiteral("Add a capture (Ctrl+Alt+K)"));
+    EXPECT_FALSE(find("stopSessionButton")->isVisible());
+
+    find("captureRegionButton")->click();
+    EXPECT_EQ(store.phase(), Phase::capturing);
+    EXPECT_TRUE(find("stopSessionButton")->isVisible() && find("showToolbarButton")->isVisible());
+    // No captures to lose: a new session starts without asking.
+    store.stopSession();
+    menuItem(QStringLiteral("New session\u2026"))->trigger();
+    EXPECT_TRUE(alerts.isEmpty());
+    EXPECT_EQ(store.phase(), Phase::capturing);
+}
+
+TEST_F(SessionWindowTest, captures_rowsPickTheShownOne_commentEditsReachTheStore_removalFallsBack) {
+    addCapture({10, 10, 200, 120}, QStringLiteral("Button is misaligned"));
+    const QUuid second = addCapture();
+    QList<CaptureRow*> list = rows();
+    ASSERT_EQ(list.size(), 2);
+    EXPECT_EQ(list[0]->accessibleName(), QStringLiteral("Capture 1: Button is misaligned"));
+    EXPECT_EQ(status(), QStringLiteral("2 captures"));
+    // Nothing picked: the last capture is shown.
+    EXPECT_TRUE(list[1]->selected() && !list[0]->selected());
+    EXPECT_EQ(find<CaptureDetail>("captureDetail")->id(), second);
+
+    list[0]->click();
+    EXPECT_TRUE(list[0]->selected() && !list[1]->selected());
+    EXPECT_EQ(editor()->toPlainText(), QStringLiteral("Button is misaligned"));
+    editor()->moveCursor(QTextCursor::End);
+    QTest::keyClicks(editor(), QStringLiteral(" by 4 px"));
+    EXPECT_EQ(store.items()[0].annotation.comment, QStringLiteral("Button is misaligned by 4 px"));
+    EXPECT_TRUE(store.prompt().contains(QStringLiteral("Button is misaligned by 4 px")));
+
+    find<CompactAction>("removeCaptureButton")->click();
+    list = rows();
+    ASSERT_EQ(list.size(), 1);
+    EXPECT_TRUE(list[0]->selected());
+    EXPECT_EQ(find<CaptureDetail>("captureDetail")->id(), second);
+    EXPECT_TRUE(editor()->toPlainText().isEmpty());
+    EXPECT_EQ(status(), QStringLiteral("1 capture"));
+    EXPECT_EQ(store.items()[0].id(), second);
+}
+
+TEST_F(SessionWindowTest, actions_promptCopiedAndPreviewed_exportStateShown_newSessionAsks) {
+    addCapture({10, 10, 200, 120}, QStringLiteral("Wrong colour"));
+    EXPECT_FALSE(menuItem(QStringLiteral("Show exported files"))->isVisible());
+    EXPECT_FALSE(menuItem(QStringLiteral("New session\u2026"))->isEnabled());
+
+    menuItem(QStringLiteral("Copy prompt"))->trigger();
+    EXPECT_EQ(clipboard.writes.last(), textPayload(store.prompt()));
+    EXPECT_EQ(status(), QStringLiteral("Feedback text copied"));
+    menuItem(QStringLiteral("Preview feedback"))->trigger();
+    auto* sheet = find<FeedbackPromptSheet>("feedbackPromptSheet");
+    ASSERT_TRUE(QTest::qWaitFor([sheet] { return sheet->isVisible(); }));
+    EXPECT_EQ(child<QPlainTextEdit>(*sheet, "promptText")->toPlainText(), store.prompt());
+    child<CaptureButtonStyle>(*sheet, "doneButton")->click();
+    EXPECT_FALSE(sheet->isVisible());
+
+    clock.autoAdvance = false; // a paste waits on the clock, so it keeps exporting
+    store.paste();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return clock.pendingWaits() == 1; }));
+    EXPECT_EQ(status(), QStringLiteral("Preparing files\u2026"));
+    EXPECT_TRUE(find<QProgressBar>("busyIndicator")->isVisible());
+    EXPECT_FALSE(find("copyAllButton")->isEnabled());
+    EXPECT_TRUE(editor()->isReadOnly());
+    EXPECT_FALSE(menuItem(QStringLiteral("Copy prompt"))->isEnabled());
+    clock.autoAdvance = true;
+    clock.advance(std::chrono::seconds(10));
+    ASSERT_TRUE(waitUntilIdle());
+    EXPECT_TRUE(menuItem(QStringLiteral("Show exported files"))->isVisible());
+    EXPECT_FALSE(editor()->isReadOnly());
+
+    store.stopSession();
+    menuItem(QStringLiteral("New session\u2026"))->trigger();
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts[0].text, QStringLiteral("Start a new session?"));
+    EXPECT_EQ(store.items().size(), 1); // dismissed
+}
+
+TEST_F(SessionWindowTest, closeOnlyHides_errorShownOnceVisibleThenCleared) {
+    window.hide();
     QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
     store.setError(QStringLiteral("The display arrangement changed."));
     QTest::qWait(1);
