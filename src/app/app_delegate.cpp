@@ -116,7 +116,8 @@ void AppDelegate::checkForUpdates() {
 }
 
 void AppDelegate::quit() {
-    QCoreApplication::quit();
+    // Not quit(): that asks every window to close first, and a window may refuse.
+    QCoreApplication::exit(0);
 }
 
 void AppDelegate::screenChanged() {

@@ -138,7 +138,7 @@ int runApp(int argc, char** argv, std::optional<SingleInstance>& instance) {
     // No update mechanism is built for this platform: the update item stays hidden.
     UpdateController updates(nullptr);
     GlobalShortcut sessionShortcut(hotKeys, preferences);
-    SessionWindow window(store);
+    SessionWindow window(store, preferences);
     ui.setSessionWindow(&window);
     AppDelegate delegate({store, updates, sessionShortcut, preferences, desktop});
 
@@ -158,7 +158,8 @@ int runApp(int argc, char** argv, std::optional<SingleInstance>& instance) {
             fail(listening.failure().message());
     }
     TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::received, &app, &QCoreApplication::quit);
+    QObject::connect(&termination, &TerminationSignals::received, &delegate, &AppDelegate::quit);
+    QObject::connect(&window, &SessionWindow::quitRequested, &delegate, &AppDelegate::quit);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&control, &delegate] {
         control.close();
         delegate.applicationWillTerminate();
