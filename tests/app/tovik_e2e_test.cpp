@@ -1,18 +1,21 @@
 // The tovik executable end to end on the private X server with Openbox, driven through
 // xdotool, the tray, the command line, the control socket and what the X server shows.
+#include "app/capture_row.h"
 #include "app/control_client.h"
 #include "app/floating_toolbar.h"
-#include "support/store_fixture.h"
+#include "app/session_window.h"
 #include "capture/ui/capture_draft.h"
 #include "capture/ui/capture_editor.h"
 #include "capture/ui/capture_overlay_window.h"
 #include "platform/x11_test_env.h"
 #include "shortcuts/shortcut_preferences.h"
+#include "support/store_fixture.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QUrl>
 
 #include <csignal>
 
@@ -87,19 +90,29 @@ struct XWindow {
     QRect geometry;
 };
 
-// The viewable windows of a process, as the X server has them.
+// The viewable windows of a process, as the X server has them (xdotool's own geometry counts
+// a window manager's frame twice).
 QList<XWindow> windowsOf(qint64 pid) {
     QList<XWindow> windows;
-    QHash<QByteArray, qint64> v;
-    for (const QByteArray& line :
-         runTool("xdotool", {"search", "--all", "--onlyvisible", "--pid", num(pid), "",
-                             "getwindowgeometry", "--shell", "%@"})
+    xcb_connection_t* conn = xcb_connect(nullptr, nullptr);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(conn)).data->root;
+    for (const QByteArray& id :
+         runTool("xdotool", {"search", "--all", "--onlyvisible", "--pid", num(pid), ""})
              .output.split('\n')) {
-        if (const qsizetype equals = line.indexOf('='); equals > 0)
-            v.insert(line.left(equals), line.mid(equals + 1).toLongLong());
-        if (line.startsWith("HEIGHT=")) // the last of each window's lines we read
-            windows.append({quint32(v["WINDOW"]), QRect(v["X"], v["Y"], v["WIDTH"], v["HEIGHT"])});
+        const xcb_window_t window = id.toUInt();
+        if (!window)
+            continue;
+        xcb_get_geometry_reply_t* size =
+            xcb_get_geometry_reply(conn, xcb_get_geometry(conn, window), nullptr);
+        xcb_translate_coordinates_reply_t* origin = xcb_translate_coordinates_reply(
+            conn, xcb_translate_coordinates(conn, window, root, 0, 0), nullptr);
+        if (size && origin)
+            windows.append(
+                {window, QRect(origin->dst_x, origin->dst_y, size->width, size->height)});
+        std::free(size);
+        std::free(origin);
     }
+    xcb_disconnect(conn);
     return windows;
 }
 int countOfSize(qint64 pid, QSize size) {
@@ -190,6 +203,20 @@ protected:
         pen = centre(editor, "penButton");
         stripToggle = centre(toolbar, "stripToggle");
         paste = centre(toolbar, "pasteButton");
+
+        // The session window with the two captures of the review test.
+        addCapture({10, 10, 200, 120}, firstNote);
+        addCapture({10, 10, 200, 120}, secondNote);
+        SessionWindow window(store, preferences);
+        window.setAttribute(Qt::WA_DontShowOnScreen);
+        window.show();
+        QCoreApplication::processEvents();
+        const QList<CaptureRow*> rows = window.findChildren<CaptureRow*>();
+        firstRow =
+            rows.isEmpty() ? QPoint(-1, -1) : rows[0]->mapTo(&window, rows[0]->rect().center());
+        for (const char* name :
+             {"commentEditor", "removeCaptureButton", "copyAllButton", "sessionActionsButton"})
+            sessionControls.insert(name, centre(window, name));
     }
     // Every test ends with the orderly quit the desktop session asks for (SIGTERM).
     void TearDown() override { EXPECT_EQ(tovik.running() ? tovik.waitForExit(true) : 0, 0); }
@@ -209,7 +236,31 @@ protected:
     }
     QJsonArray captures() const { return tovik.status().value("captures").toArray(); }
 
-    QPoint pen, stripToggle, paste;
+    // Clicks a control of the session window shown at `frame`.
+    bool clickControl(const XWindow& frame, const char* name) {
+        return clickAt(frame.geometry.topLeft() + sessionControls.value(name));
+    }
+    // One capture with a comment on the right monitor, confirmed.
+    void captureWithComment(const QString& comment) {
+        pressHotKey();
+        select(QRect(200, 300, 400, 250));
+        ASSERT_TRUE(xdotool({"type", "--delay", "20", comment}));
+        ASSERT_TRUE(xdotool({"key", "ctrl+Return"}));
+        ASSERT_TRUE(tovik.waitForPhase("monitoring"));
+    }
+    QStringList instructions() const {
+        QStringList list;
+        for (const QJsonValue& capture : captures())
+            list.append(capture["instruction"].toString());
+        return list;
+    }
+    static QByteArray clipboard(const char* type) {
+        return runTool("xclip", {"-o", "-selection", "clipboard", "-t", type}).output;
+    }
+
+    const QString firstNote = QStringLiteral("First note"), secondNote = QStringLiteral("Second");
+    QPoint pen, stripToggle, paste, firstRow;
+    QHash<QByteArray, QPoint> sessionControls;
     TovikProcess tovik;
 };
 
@@ -328,6 +379,93 @@ TEST_F(TovikEndToEnd, escapeOnTheFirstCapture_readyWithNothingShown_commandLineR
     EXPECT_TRUE(printed["captures"].isArray());
     EXPECT_EQ(tovik.waitForExit(true), 0);
     EXPECT_FALSE(QFile::exists(tovik.socketPath()));
+}
+
+// Two captures reviewed in the session window: a comment edited there reaches the export,
+// the prompt is copied and previewed, and removing the shown capture shows the last one.
+TEST_F(TovikEndToEnd, sessionWindow_reviewEditCopyPreviewAndRemove) {
+    ASSERT_TRUE(tovik.start());
+    std::optional<XWindow> window = waitForWindow(tovik.pid(), sessionWindow);
+    ASSERT_TRUE(window);
+    QTest::qWait(300);
+    screenshot(window->geometry, "session-window-empty.png");
+    captureWithComment(firstNote);
+    captureWithComment(secondNote);
+    ASSERT_EQ(runTovik({}).exitCode, 0); // a second launch brings the window back
+    window = waitForWindow(tovik.pid(), sessionWindow);
+    ASSERT_TRUE(window);
+    QTest::qWait(300);
+    screenshot(window->geometry, "session-window-captures.png");
+
+    ASSERT_TRUE(clickAt(window->geometry.topLeft() + firstRow));
+    ASSERT_TRUE(clickControl(*window, "commentEditor"));
+    ASSERT_TRUE(xdotool({"key", "ctrl+End", "type", "--delay", "20", " edited"}));
+    const QStringList edited{firstNote + " edited", secondNote};
+    ASSERT_TRUE(QTest::qWaitFor([&] { return instructions() == edited; }, 5000));
+
+    ASSERT_TRUE(clickControl(*window, "copyAllButton"));
+    ASSERT_TRUE(
+        QTest::qWaitFor([] { return clipboard("text/uri-list").contains("feedback.md"); }, 5000));
+    QString feedbackPath;
+    for (const QByteArray& uri : clipboard("text/uri-list").split('\n')) {
+        if (uri.trimmed().endsWith("feedback.md"))
+            feedbackPath = QUrl(QString::fromUtf8(uri.trimmed())).toLocalFile();
+    }
+    QFile feedback(feedbackPath);
+    ASSERT_TRUE(feedback.open(QIODevice::ReadOnly)) << feedbackPath.toStdString();
+    const QByteArray feedbackText = feedback.readAll();
+    EXPECT_TRUE(feedbackText.contains("First note edited"));
+
+    // Session actions: Preview feedback, Copy prompt, ...
+    ASSERT_TRUE(clickControl(*window, "sessionActionsButton"));
+    ASSERT_TRUE(xdotool({"sleep", "0.3", "key", "Down", "Down", "Return"}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return clipboard("UTF8_STRING") == feedbackText; }, 5000))
+        << clipboard("UTF8_STRING").toStdString();
+    ASSERT_TRUE(clickControl(*window, "sessionActionsButton"));
+    ASSERT_TRUE(xdotool({"sleep", "0.3", "key", "Down", "Return"}));
+    ASSERT_TRUE(waitForShown("--name", "Feedback prompt"));
+    QTest::qWait(300);
+    screenshot(window->geometry.adjusted(-20, -40, 20, 20), "session-window-prompt.png");
+    ASSERT_TRUE(xdotool({"key", "Escape"}));
+
+    // The first capture is shown; removing it shows the last, which the editor then edits.
+    ASSERT_TRUE(clickControl(*window, "removeCaptureButton"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return instructions() == QStringList{secondNote}; }));
+    ASSERT_TRUE(clickControl(*window, "commentEditor"));
+    ASSERT_TRUE(xdotool({"key", "ctrl+End", "type", "--delay", "20", "!"}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return instructions() == QStringList{secondNote + "!"}; }));
+}
+
+// Quit always ends the process with the session window open and a tray host running: from
+// the tray menu, from the window (Ctrl+Q) and by SIGTERM, as a desktop session ends it.
+TEST_F(TovikEndToEnd, quit_endsTheProcessEveryTime) {
+    QProcess tray;
+    tray.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width",
+                          "100", "--height", "24", "--SetDockType", "true"});
+    ASSERT_TRUE(waitForShown("--class", "trayer"));
+    for (int run = 0; run < 21; ++run) {
+        ASSERT_TRUE(tovik.start());
+        const std::optional<XWindow> window = waitForWindow(tovik.pid(), sessionWindow);
+        const std::optional<XWindow> icon = waitForWindow(tovik.pid(), QSize());
+        ASSERT_TRUE(window && icon);
+        switch (run % 3) {
+        case 0: // the tray menu's last item
+            ASSERT_TRUE(xdotool({"mousemove", num(icon->geometry.center().x()),
+                                 num(icon->geometry.center().y()), "click", "3", "sleep", "0.3",
+                                 "key", "Up", "Return"}));
+            break;
+        case 1:
+            ASSERT_TRUE(clickAt(window->geometry.center()));
+            ASSERT_TRUE(xdotool({"key", "ctrl+q"}));
+            break;
+        case 2:
+            ::kill(pid_t(tovik.pid()), SIGTERM);
+            break;
+        }
+        ASSERT_EQ(tovik.waitForExit(), 0) << "run " << run;
+    }
+    tray.kill();
+    tray.waitForFinished();
 }
 
 TEST_F(TovikEndToEnd, waylandSession_saysSoAndEndsWithoutCapturing) {
