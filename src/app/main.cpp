@@ -133,7 +133,8 @@ int runApp(int argc, char** argv, std::optional<SingleInstance>& instance) {
 
     DesktopSessionUi ui(preferences, {ShortcutPreferences::defaultSettingsPath(),
                                       FloatingToolbarWindow::currentVisibleAreas, &sticky});
-    SessionStore store({screens, desktop, clipboard, keys, clock, ui});
+    PngEncoderPool encoder;
+    SessionStore store({screens, desktop, clipboard, keys, clock, ui, encoder});
     ui.setStore(&store);
     // No update mechanism is built for this platform: the update item stays hidden.
     UpdateController updates(nullptr);

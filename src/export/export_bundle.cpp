@@ -22,8 +22,13 @@ struct NamedFile {
     QByteArray bytes;
 };
 
+Expected<QByteArray> pngOf(const CapturedItem& capture, const std::shared_ptr<PngJob>& job) {
+    return job ? job->result() : pngData(capture.image);
+}
+
 // The image files of an export, encoded before anything touches the disk.
-Expected<QList<NamedFile>> imageFiles(const QList<CapturedItem>& captures, bool contactSheet) {
+Expected<QList<NamedFile>> imageFiles(const QList<CapturedItem>& captures, bool contactSheet,
+                                      const PngJobs& pngs) {
     if (contactSheet) {
         const Expected<QImage> sheet = renderContactSheet(captures);
         if (!sheet)
@@ -33,15 +38,13 @@ Expected<QList<NamedFile>> imageFiles(const QList<CapturedItem>& captures, bool 
             return png.failure();
         return QList<NamedFile>{{contactSheetName, std::move(png).value()}};
     }
-    QList<QImage> images;
-    for (const CapturedItem& capture : captures)
-        images.append(capture.image);
-    Expected<QList<QByteArray>> pngs = pngDataAll(images);
-    if (!pngs)
-        return pngs.failure();
     QList<NamedFile> files;
-    for (qsizetype i = 0; i < captures.size(); ++i)
-        files.append({captures[i].annotation.fileName(), pngs.value()[i]});
+    for (const CapturedItem& capture : captures) {
+        Expected<QByteArray> png = pngOf(capture, pngs.value(capture.id()));
+        if (!png)
+            return png.failure();
+        files.append({capture.annotation.fileName(), std::move(png).value()});
+    }
     return files;
 }
 
@@ -74,13 +77,13 @@ QStringList ExportBundle::files() const {
 }
 
 Expected<ExportBundle> makeBundle(const QList<CapturedItem>& captures, bool contactSheet,
-                                  const QString& baseDirectory) {
+                                  const QString& baseDirectory, const PngJobs& pngs) {
     if (captures.isEmpty())
         return Failure::of(RenderError::empty);
     QList<Annotation> annotations;
     for (const CapturedItem& capture : captures)
         annotations.append(capture.annotation);
-    Expected<QList<NamedFile>> files = imageFiles(captures, contactSheet);
+    Expected<QList<NamedFile>> files = imageFiles(captures, contactSheet, pngs);
     if (!files)
         return files.failure();
     const QString prompt = FeedbackPrompt::text(annotations, contactSheet);
@@ -98,8 +101,9 @@ Expected<ExportBundle> makeBundle(const QList<CapturedItem>& captures, bool cont
 }
 
 Expected<ScreenshotExport> exportScreenshot(const CapturedItem& capture,
-                                            const QString& baseDirectory) {
-    Expected<QByteArray> png = pngData(capture.image);
+                                            const QString& baseDirectory,
+                                            const std::shared_ptr<PngJob>& job) {
+    Expected<QByteArray> png = pngOf(capture, job);
     if (!png)
         return png.failure();
     const auto written = writeFolder({{capture.annotation.fileName(), *png}}, baseDirectory);

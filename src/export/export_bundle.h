@@ -1,5 +1,6 @@
 #pragma once
 
+#include "export/png_encoder_pool.h"
 #include "model/annotation.h"
 #include "model/failure.h"
 #include "platform/clipboard.h"
@@ -29,12 +30,14 @@ struct ScreenshotExport {
 };
 
 // Writes the session's captures (PNG per capture or one contact sheet, feedback.md,
-// annotations.json) into a fresh "tovik-<UUID>" folder under baseDirectory. On failure
-// nothing is left behind and the error is passed up unchanged.
+// annotations.json) into a fresh "tovik-<UUID>" folder under baseDirectory. A capture's PNG
+// comes from its job in `pngs` when it has one. On failure nothing is left behind and the
+// error is passed up unchanged.
 Expected<ExportBundle> makeBundle(const QList<CapturedItem>& captures, bool contactSheet,
-                                  const QString& baseDirectory);
+                                  const QString& baseDirectory, const PngJobs& pngs = {});
 Expected<ScreenshotExport> exportScreenshot(const CapturedItem& capture,
-                                            const QString& baseDirectory);
+                                            const QString& baseDirectory,
+                                            const std::shared_ptr<PngJob>& job = nullptr);
 
 // What each action puts on the clipboard.
 ClipboardPayload bundlePayload(const ExportBundle& bundle);           // copy all / contact sheet

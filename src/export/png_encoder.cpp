@@ -8,12 +8,9 @@
 #include <libdeflate.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <optional>
-#include <thread>
 #include <vector>
 
 namespace tovik {
@@ -36,37 +33,6 @@ constexpr uchar bitDepth = 8;
 constexpr uchar colourTypeRgba = 6;
 constexpr uchar srgbPerceptual = 0;
 constexpr size_t maxChunkData = 0x7fffffff;
-
-struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-};
-
-struct CompressorDeleter {
-    void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
-};
-
-// Buffers reused for the images one thread encodes: touching a fresh 20 MB buffer for every
-// capture costs more in page faults than the filtering itself.
-class Scratch {
-public:
-    uchar* filtered(size_t size) { return reserve(filtered_, filteredSize_, size); }
-    uchar* file(size_t size) { return reserve(file_, fileSize_, size); }
-
-private:
-    using Buffer = std::unique_ptr<uchar[], FreeDeleter>;
-    static uchar* reserve(Buffer& buffer, size_t& capacity, size_t size) {
-        if (capacity < size) {
-            buffer.reset(static_cast<uchar*>(std::malloc(size)));
-            capacity = buffer ? size : 0;
-        }
-        return buffer.get();
-    }
-
-    Buffer filtered_;
-    size_t filteredSize_ = 0;
-    Buffer file_;
-    size_t fileSize_ = 0;
-};
 
 // Finishes the chunk whose data already sits at p + 8; returns the position after it.
 uchar* sealChunk(uchar* p, const char (&type)[5], size_t dataSize) {
@@ -153,15 +119,12 @@ Filter chooseFilter(const QImage& image, libdeflate_compressor* compressor) {
 }
 
 // The zlib stream of the filtered rows, written to `out`; its size, or 0 on failure.
-size_t compressRows(const QImage& image, Scratch& scratch, uchar* out, size_t capacity,
+size_t compressRows(const QImage& image, uchar* filtered, uchar* out, size_t capacity,
                     libdeflate_compressor* compressor) {
     const Filter filter = chooseFilter(image, compressor);
     const size_t rowBytes = size_t(image.width()) * bytesPerPixel;
     const size_t size = (rowBytes + 1) * size_t(image.height());
-    uchar* filtered = scratch.filtered(size);
     std::vector<uchar> rows(2 * rowBytes, 0);
-    if (!filtered)
-        return 0;
     uchar* cur = rows.data();
     uchar* prev = cur + rowBytes;
     for (int y = 0; y < image.height(); ++y) {
@@ -172,21 +135,52 @@ size_t compressRows(const QImage& image, Scratch& scratch, uchar* out, size_t ca
     return libdeflate_zlib_compress(compressor, filtered, size, out, capacity);
 }
 
-Expected<QByteArray> encode(const QImage& source, Scratch& scratch) {
+} // namespace
+
+void PngWorkspace::FreeDeleter::operator()(void* p) const {
+    std::free(p);
+}
+
+void PngWorkspace::CompressorDeleter::operator()(libdeflate_compressor* c) const {
+    libdeflate_free_compressor(c);
+}
+
+PngWorkspace::PngWorkspace() = default;
+PngWorkspace::~PngWorkspace() = default;
+
+uchar* PngWorkspace::reserve(Buffer& buffer, size_t& capacity, size_t size) {
+    if (capacity < size) {
+        buffer.reset(static_cast<uchar*>(std::malloc(size)));
+        capacity = buffer ? size : 0;
+    }
+    return buffer.get();
+}
+
+libdeflate_compressor* PngWorkspace::compressor() {
+    if (!compressor_)
+        compressor_.reset(libdeflate_alloc_compressor(compressionLevel));
+    return compressor_.get();
+}
+
+void PngWorkspace::release() {
+    filtered_.reset();
+    file_.reset();
+    filteredSize_ = fileSize_ = 0;
+}
+
+Expected<QByteArray> pngData(const QImage& source, PngWorkspace& workspace) {
     const Failure failed = Failure::of(RenderError::encode);
     const QImage image = encodableImage(source);
-    if (image.isNull())
-        return failed;
-    const std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
-        libdeflate_alloc_compressor(compressionLevel));
-    if (!compressor)
+    libdeflate_compressor* const compressor = workspace.compressor();
+    if (image.isNull() || !compressor)
         return failed;
 
     const size_t rawSize = (size_t(image.width()) * bytesPerPixel + 1) * size_t(image.height());
-    const size_t bound = libdeflate_zlib_compress_bound(compressor.get(), rawSize);
+    const size_t bound = libdeflate_zlib_compress_bound(compressor, rawSize);
     const size_t headerSize = sizeof signature + 2 * chunkOverhead + ihdrSize + 1;
-    uchar* const file = scratch.file(headerSize + 2 * chunkOverhead + bound);
-    if (!file)
+    uchar* const file = workspace.file(headerSize + 2 * chunkOverhead + bound);
+    uchar* const filtered = workspace.filtered(rawSize);
+    if (!file || !filtered)
         return failed;
 
     uchar* p = file;
@@ -201,7 +195,7 @@ Expected<QByteArray> encode(const QImage& source, Scratch& scratch) {
     p = sealChunk(p, "IHDR", ihdrSize);
     p[8] = srgbPerceptual;
     p = sealChunk(p, "sRGB", 1);
-    const size_t compressed = compressRows(image, scratch, p + 8, bound, compressor.get());
+    const size_t compressed = compressRows(image, filtered, p + 8, bound, compressor);
     if (compressed == 0 || compressed > maxChunkData)
         return failed;
     p = sealChunk(p, "IDAT", compressed);
@@ -209,38 +203,9 @@ Expected<QByteArray> encode(const QImage& source, Scratch& scratch) {
     return QByteArray(reinterpret_cast<const char*>(file), p - file);
 }
 
-} // namespace
-
 Expected<QByteArray> pngData(const QImage& image) {
-    Scratch scratch;
-    return encode(image, scratch);
-}
-
-Expected<QList<QByteArray>> pngDataAll(const QList<QImage>& images) {
-    std::vector<std::optional<Expected<QByteArray>>> results(images.size());
-    std::atomic<qsizetype> next = 0;
-    const auto work = [&] {
-        Scratch scratch;
-        for (qsizetype i; (i = next++) < images.size();)
-            results[i] = encode(images[i], scratch);
-    };
-    const qsizetype threads =
-        std::min<qsizetype>(std::max(1u, std::thread::hardware_concurrency()), images.size());
-    {
-        std::vector<std::jthread> helpers;
-        for (qsizetype t = 1; t < threads; ++t)
-            helpers.emplace_back(work);
-        work();
-    } // joins the helpers
-
-    QList<QByteArray> encoded;
-    encoded.reserve(images.size());
-    for (auto& result : results) {
-        if (!result->ok())
-            return result->failure();
-        encoded.append(std::move(*result).value());
-    }
-    return encoded;
+    PngWorkspace workspace;
+    return pngData(image, workspace);
 }
 
 } // namespace tovik

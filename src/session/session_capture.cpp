@@ -24,6 +24,7 @@ void SessionStore::startSession() {
         items_.clear();
         Q_EMIT itemsChanged();
     }
+    dropEncodings(encodings_.keys());
     setNextNumber(1);
     markChanged();
     setLastExport(std::nullopt);
@@ -188,6 +189,7 @@ void SessionStore::confirmCapture(const DisplaySnapshot& snapshot, const QRectF&
                               image.failure().message());
         return;
     }
+    encodings_.insert(annotation.id, services_.encoder.encode(*image));
     items_.append(CapturedItem{annotation, std::move(image).value()});
     Q_EMIT itemsChanged();
     setNextNumber(nextNumber_ + 1);

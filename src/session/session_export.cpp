@@ -89,8 +89,8 @@ QCoro::Task<Expected<ExportBundle>> SessionStore::exportBundle(bool contactSheet
     const qint64 revision = revision_;
     // The worker gets its own copy; images and texts are shared, not duplicated.
     QFuture<Expected<ExportBundle>> written =
-        QtConcurrent::run([captures = items_, contactSheet, base = exportBase_] {
-            return makeBundle(captures, contactSheet, base);
+        QtConcurrent::run([captures = items_, contactSheet, base = exportBase_, pngs = encodings_] {
+            return makeBundle(captures, contactSheet, base, pngs);
         });
     Expected<ExportBundle> bundle = co_await written;
     // Kept only while it still matches the captures it was written from.
@@ -115,8 +115,10 @@ QCoro::Task<bool> SessionStore::copyScreenshot(QUuid id) {
 
     const QPointer<SessionStore> self(this);
     const ExportingRelease release(self);
-    QFuture<Expected<ScreenshotExport>> written = QtConcurrent::run(
-        [capture, base = exportBase_] { return exportScreenshot(capture, base); });
+    QFuture<Expected<ScreenshotExport>> written =
+        QtConcurrent::run([capture, base = exportBase_, png = encodings_.value(id)] {
+            return exportScreenshot(capture, base, png);
+        });
     Expected<ScreenshotExport> exported = co_await written;
     if (!self)
         co_return false;

@@ -16,6 +16,20 @@ SessionStore::~SessionStore() {
     if (captureTask_)
         captureTask_->cancel();
     pasteCancel_.cancel();
+    dropEncodings(encodings_.keys());
+}
+
+void SessionStore::dropEncodings(const QList<QUuid>& ids) {
+    for (const QUuid& id : ids) {
+        if (const std::shared_ptr<PngJob> job = encodings_.take(id))
+            job->cancel();
+    }
+}
+
+void SessionStore::setPhase(Phase phase) {
+    // Background encoding waits while the user captures.
+    services_.encoder.setPaused(phase == Phase::capturing);
+    assign(phase_, phase, &SessionStore::phaseChanged);
 }
 
 void SessionStore::setError(const std::optional<QString>& error) {
@@ -117,6 +131,7 @@ void SessionStore::remove(const QUuid& id) {
         return;
     if (items_.removeIf([&id](const CapturedItem& item) { return item.id() == id; }) > 0)
         Q_EMIT itemsChanged();
+    dropEncodings({id});
     markChanged();
 }
 

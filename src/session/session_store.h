@@ -2,6 +2,7 @@
 
 #include "capture/display_snapshot.h"
 #include "export/export_bundle.h"
+#include "export/png_encoder_pool.h"
 #include "model/annotation.h"
 #include "model/cancel_token.h"
 #include "model/failure.h"
@@ -47,6 +48,7 @@ struct SessionServices {
     KeyInjector& keys;
     Clock& clock;
     SessionUi& ui;
+    PngEncoderPool& encoder;
 };
 
 // The one capture session: its phase, the numbered captures, the texts the views show, the
@@ -177,7 +179,7 @@ private:
         field = value;
         Q_EMIT(this->*changed)();
     }
-    void setPhase(Phase phase) { assign(phase_, phase, &SessionStore::phaseChanged); }
+    void setPhase(Phase phase);
     void setNextNumber(qint64 number) {
         assign(nextNumber_, number, &SessionStore::nextNumberChanged);
     }
@@ -188,6 +190,8 @@ private:
     void setHasExported(bool exported);
     void setExportCache(const ExportCache& cache);
     void cancelCaptureTask();
+    // Drops the background encodings of captures that are gone.
+    void dropEncodings(const QList<QUuid>& ids);
     // Gives the focus back to the application the user came from, if this one has it.
     void returnToPreviousApp();
 
@@ -221,6 +225,8 @@ private:
     std::optional<CancelToken> captureTask_;
     std::vector<std::unique_ptr<OverlayWindow>> overlays_;
     std::optional<AppRef> previousApp_;
+    // Each capture's PNG, started when it was confirmed: its image never changes.
+    PngJobs encodings_;
 
     // Closed overlays wait here until no overlay callback is under way and the event loop
     // has turned: the call that closes them usually comes from one of them, and a modal

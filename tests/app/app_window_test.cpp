@@ -118,7 +118,7 @@ protected:
     FakeStickyWindows sticky;
     DesktopSessionUi desktopUi{
         preferences, {settingsPath, [this] { return areas; }, &sticky}, alertRunner()};
-    SessionStore desktopStore{{screens, desktop, clipboard, keys, clock, desktopUi},
+    SessionStore desktopStore{{screens, desktop, clipboard, keys, clock, desktopUi, encoder},
                               exportDir.path()};
     QWidget sessionWindow;
 };

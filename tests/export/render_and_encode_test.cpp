@@ -1,6 +1,7 @@
 #include "export/capture_rendering.h"
 #include "export/contact_sheet.h"
 #include "export/png_encoder.h"
+#include "export/png_encoder_pool.h"
 #include "export/render_error.h"
 #include "export_fixtures.h"
 
@@ -204,6 +205,30 @@ TEST(PngEncoderTest, pngData_header_isRgba8WithSrgbChunk) {
     EXPECT_EQ(png->mid(33, 9).toHex(), "000000017352474200");
     EXPECT_EQ(png->mid(50, 4), "IDAT");
     EXPECT_TRUE(png->endsWith(QByteArray::fromHex("0000000049454e44ae426082")));
+}
+
+// Background encoding gives the same files; a cancelled job never runs on a worker, and a job
+// asked for runs at once on the asking thread, paused pool or not.
+TEST(PngEncoderTest, pool_matchesDirectEncoding_skipsCancelled_runsAskedJobsAtOnce) {
+    PngEncoderPool pool(1);
+    pool.setPaused(true);
+    const QList<QImage> images{test::patternImage(640, 480), test::patternImage(97, 61),
+                               test::solidImage(800, 600, Qt::white), test::patternImage(300, 7)};
+    QList<std::shared_ptr<PngJob>> jobs;
+    for (const QImage& image : images)
+        jobs.append(pool.encode(image));
+    jobs[1]->cancel();
+    EXPECT_EQ(jobs[2]->result().value(), pngData(images[2]).value());
+    EXPECT_FALSE(jobs[0]->isFinished());
+    pool.setPaused(false);
+    pool.waitForIdle();
+    EXPECT_FALSE(jobs[1]->isFinished());
+    // One worker, one set of buffers, reused from the larger image to the smaller.
+    for (int i : {0, 3}) {
+        ASSERT_TRUE(jobs[i]->isFinished());
+        EXPECT_EQ(jobs[i]->result().value(), pngData(images[i]).value()) << i;
+    }
+    EXPECT_EQ(jobs[1]->result().value(), pngData(images[1]).value());
 }
 
 } // namespace

@@ -43,7 +43,7 @@ const QString clipboardRefused =
 // The store fixture plus helpers for second stores and alerts.
 class SessionTest : public StoreFixture {
 public:
-    SessionServices services() { return {screens, desktop, clipboard, keys, clock, ui}; }
+    SessionServices services() { return {screens, desktop, clipboard, keys, clock, ui, encoder}; }
     // Starts a capture (or the session) and waits for its overlays.
     void startCapture(SessionStore& s) {
         s.startOrCapture();

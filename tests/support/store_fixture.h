@@ -44,7 +44,8 @@ public:
     FakeKeyInjector keys;
     FakeClock clock;
     FakeSessionUi ui;
-    SessionStore store{{screens, desktop, clipboard, keys, clock, ui}, exportDir.path()};
+    PngEncoderPool encoder;
+    SessionStore store{{screens, desktop, clipboard, keys, clock, ui, encoder}, exportDir.path()};
     const AppRef editor = FakeDesktop::app(100, 0x1000, "editor");
 };
 
