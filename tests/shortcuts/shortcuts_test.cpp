@@ -74,7 +74,6 @@ TEST(ShortcutBinding, fromKeyEvent) {
     EXPECT_EQ(B::fromKeyEvent(Qt::Key_7, ctrlAlt | Qt::ShiftModifier | Qt::MetaModifier),
               (B{"7", true, true, true, true}));
     EXPECT_EQ(B::fromKeyEvent(Qt::Key_J, Qt::MetaModifier), superJ);
-    EXPECT_EQ(B::fromKeyEvent(QKeyEvent(QEvent::KeyPress, Qt::Key_K, ctrlAlt, "k")), ctrlAltK);
 
     EXPECT_EQ(B::fromKeyEvent(Qt::Key_S, Qt::ShiftModifier), std::nullopt);
     // Keypad digits are keys of their own.
