@@ -6,11 +6,11 @@
 #include "app/floating_toolbar_window.h"
 #include "app/session_window.h"
 #include "app/toolbar_thumbnail.h"
-#include "support/store_fixture.h"
 #include "capture/ui/capture_overlay_window.h"
 #include "capture/ui/display_snapshots.h"
 #include "platform/sticky_windows.h"
 #include "shortcuts/shortcut_preferences.h"
+#include "support/store_fixture.h"
 #include "ui/capture_button_style.h"
 
 #include <QLabel>
@@ -90,10 +90,10 @@ protected:
         desktopUi.setSessionWindow(&sessionWindow);
     }
     std::unique_ptr<Window> makeWindow() {
-        return std::make_unique<Window>(
-            store, preferences, Window::Environment{settingsPath, [this] { return areas; }});
+        return std::make_unique<Window>(store, preferences,
+                                        Window::Environment{statePath, [this] { return areas; }});
     }
-    QSettings settings() const { return {settingsPath, QSettings::IniFormat}; }
+    QSettings state() const { return {statePath, QSettings::IniFormat}; }
     // A drag with the primary button, as the window system sends it to `target`.
     static void drag(QWidget* target, QPoint from, QPoint by) {
         const std::pair<QEvent::Type, QPoint> events[] = {{QEvent::MouseButtonPress, from},
@@ -107,10 +107,11 @@ protected:
         }
     }
 
+    QString statePath = exportDir.filePath(QStringLiteral("state/tovik/state.conf"));
     QList<QRect> areas{left, right};
     FakeStickyWindows sticky;
     DesktopSessionUi desktopUi{
-        preferences, {settingsPath, [this] { return areas; }, &sticky}, alertRunner()};
+        preferences, {statePath, [this] { return areas; }, &sticky}, alertRunner()};
     SessionStore desktopStore{{screens, desktop, clipboard, keys, clock, desktopUi},
                               exportDir.path()};
     QWidget sessionWindow;
@@ -118,12 +119,12 @@ protected:
 
 TEST_F(ToolbarWindowTest,
        savedPosition_restoredOntoARemainingScreen_corruptIgnored_dragOnBackgroundSaved) {
-    settings().setValue(Window::settingsKey, QPoint(2500, 300));
+    state().setValue(Window::stateKey, QPoint(2500, 300));
     store.setToolbarExpanded(true);
     areas = {left};
     // At the remaining screen's right edge, at the saved height; the size is never restored.
     EXPECT_EQ(makeWindow()->geometry(), QRect(1920 - 320, 300, 320, 56));
-    settings().setValue(Window::settingsKey, QStringLiteral("somewhere"));
+    state().setValue(Window::stateKey, QStringLiteral("somewhere"));
     EXPECT_EQ(makeWindow()->geometry(), Window::initialFrame(areas));
 
     areas = {left, right};
@@ -142,7 +143,7 @@ TEST_F(ToolbarWindowTest,
         EXPECT_EQ(window->pos(), dragged);
         QTest::qWait(1);
     }
-    EXPECT_EQ(settings().value(Window::settingsKey), QVariant(dragged));
+    EXPECT_EQ(state().value(Window::stateKey), QVariant(dragged));
     EXPECT_EQ(makeWindow()->pos(), dragged);
 }
 
