@@ -28,6 +28,9 @@ public:
     // Shows what the store holds now; safe to call at any time.
     void refresh();
 
+Q_SIGNALS:
+    void settingsRequested();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
