@@ -68,7 +68,7 @@ SettingsView::SettingsView(ShortcutPreferences& preferences, KeyboardLayout& key
     , preferences_(preferences)
     , layout_(keyboardLayout) {
     setObjectName(QStringLiteral("settingsView"));
-    setFixedWidth(width);
+    setFixedWidth(fixedWidth);
     setPalette(darkScheme::palette());
     setAutoFillBackground(true);
 
@@ -114,7 +114,7 @@ QWidget* SettingsView::buildShortcutField() {
     field_->setAccessibleName(fieldLabel);
     // A click must not take the focus from the recorder; Tab and Space still reach it.
     field_->setFocusPolicy(Qt::TabFocus);
-    field_->setFixedWidth(width - 2 * inset);
+    field_->setFixedWidth(fixedWidth - 2 * inset);
     connect(field_, &QAbstractButton::clicked, this, &SettingsView::startRecording);
 
     fieldTitle_ = label(QString(), bodySize, darkScheme::primaryLabel(), field_);

@@ -24,7 +24,7 @@ class ShortcutRecorder;
 class SettingsView : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int width = 420;
+    static constexpr int fixedWidth = 420;
 
     // An empty `screenRecordingSettings` shows no button for them (nothing to open).
     SettingsView(ShortcutPreferences& preferences, KeyboardLayout& keyboardLayout,
