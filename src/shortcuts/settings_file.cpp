@@ -13,13 +13,13 @@ namespace {
 const QByteArray generalSection = QByteArrayLiteral("[General]");
 
 QString readProblem(const QString& path, const QString& reason) {
-    return QStringLiteral("tovik couldn’t read its settings file “%1” (%2). It runs on the "
-                          "default settings and leaves the file as it is.")
+    return QStringLiteral("Couldn’t read the settings file “%1” (%2). tovik runs on its default "
+                          "settings and leaves the file as it is.")
         .arg(QDir::toNativeSeparators(path), reason);
 }
 
 QString writeProblem(const QString& path, const QString& reason) {
-    return QStringLiteral("tovik couldn’t write its settings file “%1” (%2).")
+    return QStringLiteral("Couldn’t write the settings file “%1” (%2).")
         .arg(QDir::toNativeSeparators(path), reason);
 }
 

@@ -263,7 +263,7 @@ TEST_F(ShortcutsTest, load_unreadableHugeOrGarbageFile_defaultsAndSaysSo_neverWr
         ShortcutPreferences loaded(path);
         EXPECT_EQ(loaded.startOrCapture(), B::defaultBinding());
         EXPECT_TRUE(loaded.loadProblem().contains(path)) << loaded.loadProblem().toStdString();
-        EXPECT_TRUE(loaded.loadProblem().contains("runs on the default settings"));
+        EXPECT_TRUE(loaded.loadProblem().contains("tovik runs on its default settings"));
 
         QList<B> tried;
         loaded.setApply([&tried](const B& binding) {
