@@ -3,7 +3,6 @@
 #include "model/failure.h"
 
 #include <QByteArray>
-#include <QList>
 #include <QString>
 #include <QVariant>
 

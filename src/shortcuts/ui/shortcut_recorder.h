@@ -2,13 +2,10 @@
 
 #include "shortcuts/shortcut_binding.h"
 
-#include <QPointer>
 #include <QUuid>
 #include <QWidget>
 
 #include <functional>
-
-class QWindow;
 
 namespace tovik {
 
