@@ -17,6 +17,7 @@ namespace tovik {
 namespace {
 const QString checkForUpdatesTitle = QStringLiteral("Check for updates…");
 const QString installUpdateTitle = QStringLiteral("Install update and relaunch…");
+const QString settingsTitle = QStringLiteral("Settings…");
 } // namespace
 
 AppDelegate::AppDelegate(AppServices services, QObject* parent)
@@ -40,6 +41,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     store.setSessionShortcutAvailable(services_.sessionShortcut.registerShortcut());
 
     buildStatusMenu();
+    connect(&store, &SessionStore::sessionShortcutAvailableChanged, this,
+            &AppDelegate::updateSessionMenuKey);
     if (services_.updates.updatesEnabled())
         services_.updates.startUpdater();
 
@@ -66,11 +69,13 @@ void AppDelegate::buildStatusMenu() {
 
     sessionMenuItem_ = menu_->addAction(QStringLiteral("Start session / capture"), this,
                                         &AppDelegate::startOrCapture);
-    sessionMenuItem_->setShortcut(services_.preferences.startOrCapture().keySequence());
+    updateSessionMenuKey();
     menu_->addAction(QStringLiteral("Show session"), this, &AppDelegate::showSession);
     menu_->addAction(QStringLiteral("Stop session"), this, &AppDelegate::finish);
     updateMenuItem_ = menu_->addAction(checkForUpdatesTitle, this, &AppDelegate::checkForUpdates);
     updateMenuItem_->setVisible(services_.updates.updatesEnabled());
+    QAction* settingsItem = menu_->addAction(settingsTitle, this, &AppDelegate::showSettings);
+    settingsItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     QAction* quitItem = menu_->addAction(QStringLiteral("Quit tovik"), this, &AppDelegate::quit);
     quitItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(menu_.get(), &QMenu::aboutToShow, this, &AppDelegate::validateMenu);
@@ -104,6 +109,7 @@ void AppDelegate::startOrCapture() {
 }
 
 void AppDelegate::showSession() {
+    retryHotKey();
     services_.store.showReviewWindow();
 }
 
@@ -113,6 +119,11 @@ void AppDelegate::finish() {
 
 void AppDelegate::checkForUpdates() {
     services_.updates.checkForUpdates();
+}
+
+void AppDelegate::showSettings() {
+    retryHotKey();
+    Q_EMIT settingsRequested();
 }
 
 void AppDelegate::quit() {
@@ -131,6 +142,7 @@ void AppDelegate::applicationActivated(const AppRef& app) {
 }
 
 bool AppDelegate::applicationShouldHandleReopen() {
+    retryHotKey();
     services_.store.showReviewWindow();
     return true;
 }
@@ -159,6 +171,19 @@ void AppDelegate::recordingChanged(bool isRecording) {
 
 void AppDelegate::registerStoredBinding() {
     services_.store.setSessionShortcutAvailable(services_.sessionShortcut.registerShortcut());
+}
+
+void AppDelegate::retryHotKey() {
+    if (!services_.sessionShortcut.isLive() && !services_.preferences.isRecording())
+        registerStoredBinding();
+}
+
+void AppDelegate::updateSessionMenuKey() {
+    if (!sessionMenuItem_)
+        return;
+    sessionMenuItem_->setShortcut(services_.store.sessionShortcutAvailable()
+                                      ? services_.preferences.startOrCapture().keySequence()
+                                      : QKeySequence());
 }
 
 } // namespace tovik

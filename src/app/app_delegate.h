@@ -47,6 +47,9 @@ public:
     void showSession();
     void finish();
     void checkForUpdates();
+    // Asks for the settings window (settingsRequested), taking the hot key again first if
+    // another client held it.
+    void showSettings();
     void quit();
 
     // Desktop notifications.
@@ -64,10 +67,18 @@ public:
     QAction* sessionMenuItem() const { return sessionMenuItem_; }
     QAction* updateMenuItem() const { return updateMenuItem_; }
 
+Q_SIGNALS:
+    // The settings window should come to the front.
+    void settingsRequested();
+
 private:
     bool apply(const ShortcutBinding& binding);
     void recordingChanged(bool isRecording);
     void registerStoredBinding();
+    // Tries the stored binding again when another client held it and nothing records.
+    void retryHotKey();
+    // The menu shows the hot key only while it works.
+    void updateSessionMenuKey();
     void buildStatusMenu();
 
     AppServices services_;

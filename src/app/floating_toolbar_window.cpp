@@ -4,6 +4,7 @@
 #include "platform/sticky_windows.h"
 #include "session/session_store.h"
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
@@ -28,14 +29,22 @@ qint64 overlapArea(const QRect& a, const QRect& b) {
 
 } // namespace
 
-const QString FloatingToolbarWindow::settingsKey = QStringLiteral("tovikFloatingToolbar");
+const QString FloatingToolbarWindow::stateKey = QStringLiteral("tovikFloatingToolbar");
+
+QString FloatingToolbarWindow::defaultStatePath() {
+    // Qt 6.4 knows no state location yet.
+    QString base = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/state");
+    return base + QStringLiteral("/tovik/state.conf");
+}
 
 FloatingToolbarWindow::FloatingToolbarWindow(SessionStore& store, ShortcutPreferences& preferences,
                                              Environment environment)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                            Qt::WindowDoesNotAcceptFocus)
     , environment_(std::move(environment))
-    , settings_(environment_.settingsPath, QSettings::IniFormat)
+    , state_(environment_.statePath, QSettings::IniFormat)
     , toolbar_(new FloatingToolbar(store, preferences, this)) {
     setObjectName(QStringLiteral("floatingToolbarWindow"));
     setWindowTitle(QStringLiteral("tovik"));
@@ -122,7 +131,7 @@ QList<QRect> FloatingToolbarWindow::visibleAreas() const {
 }
 
 std::optional<QPoint> FloatingToolbarWindow::savedPosition() const {
-    const QVariant stored = settings_.value(settingsKey);
+    const QVariant stored = state_.value(stateKey);
     // Anything but a point there was not written by this panel.
     if (stored.typeId() != QMetaType::QPoint)
         return std::nullopt;
@@ -153,9 +162,9 @@ void FloatingToolbarWindow::mouseReleaseEvent(QMouseEvent* event) {
 
 void FloatingToolbarWindow::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
-    // The settings object writes the file from the event loop, once per burst of moves.
+    // The state object writes the file from the event loop, once per burst of moves.
     if (savesPosition_)
-        settings_.setValue(settingsKey, pos());
+        state_.setValue(stateKey, pos());
 }
 
 } // namespace tovik

@@ -18,13 +18,15 @@ class StickyWindows;
 
 // The session's floating panel: frameless, above other windows, on every virtual desktop,
 // never taking the keyboard focus (also when clicked), dragged by its background. Its
-// position is kept in the settings file and restored at creation; its size always starts
-// folded.
+// position is kept in the state file, apart from the user's settings, and restored at
+// creation; its size always starts folded.
 class FloatingToolbarWindow : public QWidget {
     Q_OBJECT
 public:
-    // The settings key of the saved position.
-    static const QString settingsKey;
+    // The state key of the saved position.
+    static const QString stateKey;
+    // tovik/state.conf in the user's state directory ($XDG_STATE_HOME, ~/.local/state).
+    static QString defaultStatePath();
 
     // The visible areas (without panels and docks) of the screens in the window system's
     // order, the primary screen first.
@@ -32,7 +34,7 @@ public:
 
     struct Environment {
         // INI file that keeps the position.
-        QString settingsPath;
+        QString statePath;
         VisibleAreas visibleAreas = currentVisibleAreas;
         // Puts the panel on every virtual desktop; may be null.
         StickyWindows* sticky = nullptr;
@@ -70,7 +72,7 @@ private:
     std::optional<QPoint> savedPosition() const;
 
     Environment environment_;
-    QSettings settings_;
+    QSettings state_;
     FloatingToolbar* toolbar_;
     std::optional<QPoint> dragOffset_;
     bool savesPosition_ = false;

@@ -11,6 +11,7 @@
 #include "app/runtime_directory.h"
 #include "app/session_status.h"
 #include "app/session_window.h"
+#include "app/settings_window.h"
 #include "app/single_instance.h"
 #include "app/termination_signals.h"
 #include "app/trace.h"
@@ -19,6 +20,7 @@
 #include "platform/x11/x11_desktop.h"
 #include "platform/x11/x11_hot_key_backend.h"
 #include "platform/x11/x11_key_injector.h"
+#include "platform/x11/x11_keyboard_layout.h"
 #include "platform/x11/x11_screen_source.h"
 #include "platform/x11/x11_sticky_windows.h"
 #include "session/session_store.h"
@@ -129,9 +131,13 @@ int runApp(int argc, char** argv, std::optional<SingleInstance>& instance) {
     SteadyClock clock;
     X11HotKeyBackend hotKeys;
     X11StickyWindows sticky;
+    X11KeyboardLayout keyboardLayout;
     ShortcutPreferences& preferences = ShortcutPreferences::shared();
+    // Said once here; the settings window says it too.
+    if (!preferences.loadProblem().isEmpty())
+        fail(preferences.loadProblem());
 
-    DesktopSessionUi ui(preferences, {ShortcutPreferences::defaultSettingsPath(),
+    DesktopSessionUi ui(preferences, {FloatingToolbarWindow::defaultStatePath(),
                                       FloatingToolbarWindow::currentVisibleAreas, &sticky});
     PngEncoderPool encoder;
     SessionStore store({screens, desktop, clipboard, keys, clock, ui, encoder});
@@ -142,6 +148,12 @@ int runApp(int argc, char** argv, std::optional<SingleInstance>& instance) {
     SessionWindow window(store, preferences);
     ui.setSessionWindow(&window);
     AppDelegate delegate({store, updates, sessionShortcut, preferences, desktop});
+    // X11 needs no screen-recording permission: no settings to open for it.
+    SettingsWindow settings(preferences, keyboardLayout);
+    QObject::connect(&window, &SessionWindow::settingsRequested, &delegate,
+                     &AppDelegate::showSettings);
+    QObject::connect(&delegate, &AppDelegate::settingsRequested, &settings,
+                     &SettingsWindow::present);
 
     ControlServer control;
     control.addCommand(QStringLiteral("show"), [&delegate] {

@@ -1,6 +1,7 @@
 #include "shortcuts/shortcut_binding.h"
 
 #include "platform/hot_key_backend.h"
+#include "platform/keyboard_layout.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -118,8 +119,15 @@ std::optional<ShortcutBinding> ShortcutBinding::fromKeyEvent(int qtKey,
     return binding;
 }
 
-std::optional<ShortcutBinding> ShortcutBinding::fromKeyEvent(const QKeyEvent& event) {
-    return fromKeyEvent(event.key(), event.modifiers());
+std::optional<ShortcutBinding> ShortcutBinding::fromKeyEvent(const QKeyEvent& event,
+                                                             KeyboardLayout& layout) {
+    // Keypad keys carry no letter or digit of their own in the core mapping, but say so
+    // before asking the layout.
+    if (event.modifiers().testFlag(Qt::KeypadModifier))
+        return std::nullopt;
+    const std::optional<QChar> key =
+        event.nativeScanCode() != 0 ? layout.latinKey(event.nativeScanCode()) : std::nullopt;
+    return fromKeyEvent(key ? int(key->unicode()) : event.key(), event.modifiers());
 }
 
 std::optional<HotKeyGrab> ShortcutBinding::hotKeyGrab() const {

@@ -13,6 +13,8 @@ class QKeyEvent;
 
 namespace tovik {
 
+class KeyboardLayout;
+
 // The application's shortcuts; the raw value identifies a registration.
 enum class AppShortcut : quint32 {
     startOrCapture = 1,
@@ -56,7 +58,11 @@ struct ShortcutBinding {
     // A press the recorder accepts: a table key (not on the keypad) with at least one
     // of Ctrl, Alt or Super held.
     static std::optional<ShortcutBinding> fromKeyEvent(int qtKey, Qt::KeyboardModifiers modifiers);
-    static std::optional<ShortcutBinding> fromKeyEvent(const QKeyEvent& event);
+    // The same by key position: the letter or digit the layout puts on the pressed key, so
+    // that Ctrl+Shift+1 gives 1 and a Cyrillic layout gives the Latin letter of the key.
+    // Events without a known key code (synthesised ones) fall back to their Qt key.
+    static std::optional<ShortcutBinding> fromKeyEvent(const QKeyEvent& event,
+                                                       KeyboardLayout& layout);
 
     // None when the key is not in the table.
     std::optional<HotKeyGrab> hotKeyGrab() const;

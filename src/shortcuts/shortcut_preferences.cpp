@@ -1,6 +1,7 @@
 #include "shortcuts/shortcut_preferences.h"
 
-#include <QSettings>
+#include "shortcuts/settings_file.h"
+
 #include <QStandardPaths>
 
 namespace tovik {
@@ -9,9 +10,8 @@ const QString ShortcutPreferences::settingsKey = QStringLiteral("startOrCaptureS
 
 namespace {
 
-ShortcutBinding loadBinding(const QString& settingsPath) {
-    const QSettings settings(settingsPath, QSettings::IniFormat);
-    const QVariant stored = settings.value(ShortcutPreferences::settingsKey);
+ShortcutBinding loadBinding(const SettingsFile& file) {
+    const QVariant stored = file.value(ShortcutPreferences::settingsKey);
     // Only a byte value is ours; text or numbers there were put by someone else.
     if (stored.typeId() != QMetaType::QByteArray)
         return ShortcutBinding::defaultBinding();
@@ -35,8 +35,13 @@ QString ShortcutPreferences::defaultSettingsPath() {
 
 ShortcutPreferences::ShortcutPreferences(QString settingsPath, QObject* parent)
     : QObject(parent)
-    , settingsPath_(std::move(settingsPath))
-    , startOrCapture_(loadBinding(settingsPath_)) {}
+    , settingsPath_(std::move(settingsPath)) {
+    const Expected<SettingsFile> file = SettingsFile::read(settingsPath_);
+    if (file)
+        startOrCapture_ = loadBinding(*file);
+    else
+        loadProblem_ = file.failure().message();
+}
 
 void ShortcutPreferences::setRecording(bool recording) {
     if (recording == isRecording_)
@@ -53,29 +58,14 @@ Outcome ShortcutPreferences::save(const ShortcutBinding& binding) {
     // live is never persisted.
     if (!apply_ || !apply_(binding))
         return Failure::of(ShortcutError::unavailable);
-    if (!write(json)) {
+    if (!SettingsFile::writeValue(settingsPath_, settingsKey, json)) {
         // The new combination is live already: put the stored one back.
         apply_(startOrCapture_);
         return Failure::of(ShortcutError::notSaved);
     }
+    loadProblem_.clear();
     setStartOrCapture(binding);
     return Done{};
-}
-
-bool ShortcutPreferences::write(const QByteArray& json) {
-    QSettings settings(settingsPath_, QSettings::IniFormat);
-    const QVariant previous = settings.value(settingsKey);
-    settings.setValue(settingsKey, json);
-    settings.sync();
-    if (settings.status() == QSettings::NoError)
-        return true;
-    // QSettings keeps unwritten changes in a cache shared by every instance on this file
-    // and would write them with the next unrelated setting: take this one back.
-    if (previous.isValid())
-        settings.setValue(settingsKey, previous);
-    else
-        settings.remove(settingsKey);
-    return false;
 }
 
 void ShortcutPreferences::setStartOrCapture(const ShortcutBinding& binding) {

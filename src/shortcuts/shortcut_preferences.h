@@ -28,17 +28,22 @@ public:
     // tovik/tovik.conf in the user's configuration directory.
     static QString defaultSettingsPath();
 
-    // Loads from the INI file at `settingsPath`; a missing, unreadable or invalid binding
-    // gives the default one and the file is left as it is.
+    // Loads from the INI file at `settingsPath` once; a missing, unreadable or invalid binding
+    // gives the default one. Nothing but save() ever writes the file.
     explicit ShortcutPreferences(QString settingsPath, QObject* parent = nullptr);
+
+    const QString& settingsPath() const { return settingsPath_; }
+    /** Why the settings file could not be read at start-up, naming it; empty when it could (or
+     *  when a save has written it since). */
+    const QString& loadProblem() const { return loadProblem_; }
 
     const ShortcutBinding& startOrCapture() const { return startOrCapture_; }
     bool isRecording() const { return isRecording_; }
     void setRecording(bool recording);
     void setApply(ApplyFunction apply) { apply_ = std::move(apply); }
 
-    /** Validates, applies, then stores `binding`; on any failure memory, hot key and file keep the
-     * previous binding. */
+    /** Validates, applies, then stores `binding` by changing only its line of the settings file;
+     * on any failure memory, hot key and file keep the previous binding. */
     Outcome save(const ShortcutBinding& binding);
 
 Q_SIGNALS:
@@ -46,11 +51,11 @@ Q_SIGNALS:
     void recordingChanged(bool isRecording);
 
 private:
-    bool write(const QByteArray& json);
     void setStartOrCapture(const ShortcutBinding& binding);
 
     QString settingsPath_;
-    ShortcutBinding startOrCapture_;
+    QString loadProblem_;
+    ShortcutBinding startOrCapture_ = ShortcutBinding::defaultBinding();
     ApplyFunction apply_;
     bool isRecording_ = false;
 };

@@ -3,15 +3,16 @@
 #include "app/app_delegate.h"
 #include "app/idle_memory_trim.h"
 
-#include "support/store_fixture.h"
 #include "shortcuts/global_shortcut.h"
 #include "shortcuts/shortcut_preferences.h"
 #include "support/fake_hot_key_backend.h"
 #include "support/fake_updater.h"
+#include "support/store_fixture.h"
 #include "updates/update_controller.h"
 
 #include <QAction>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QSystemTrayIcon>
 
 namespace tovik {
@@ -53,7 +54,7 @@ TEST_F(AppDelegateTest, launch_menuHotKeyFrontAppAndWindow_thenMenuTrayAndHotKey
             titles.append(action->text() + " " + action->shortcut().toString());
     }
     EXPECT_EQ(titles, QStringList({"Start session / capture Ctrl+Shift+S", "Show session ",
-                                   "Stop session ", "Quit tovik Ctrl+Q"}));
+                                   "Stop session ", "Settings… Ctrl+,", "Quit tovik Ctrl+Q"}));
     EXPECT_EQ(delegate.statusItem()->contextMenu(), delegate.statusMenu());
     EXPECT_EQ(updater, nullptr); // no update channel
     ASSERT_TRUE(hotKeys.current.has_value());
@@ -102,10 +103,11 @@ TEST_F(AppDelegateTest,
        savedBindingGrabbedOrRefused_andRecording_hotKeyAndMenuKeyFollowWhatIsLive) {
     hotKeys.refuse = true;
     EXPECT_FALSE(preferences.save(ctrlAltK).ok());
-    // Refused: the stored binding is grabbed again (and refused again here).
+    // Refused: the stored binding is grabbed again (and refused again here); the menu
+    // shows no key that would not work.
     EXPECT_EQ(hotKeys.requests.last().keysym, defaultKeysym);
     EXPECT_FALSE(store.sessionShortcutAvailable());
-    EXPECT_EQ(startKey(), "Ctrl+Shift+S");
+    EXPECT_EQ(startKey(), "");
 
     hotKeys.refuse = false;
     EXPECT_TRUE(preferences.save(ctrlAltK).ok());
@@ -131,6 +133,45 @@ TEST_F(AppDelegateTest,
     ASSERT_TRUE(hotKeys.current.has_value());
     EXPECT_EQ(hotKeys.current->keysym, ctrlAltK.hotKeyGrab()->keysym);
     EXPECT_TRUE(store.sessionShortcutAvailable());
+}
+
+TEST_F(AppDelegateTest, heldByAnotherClient_triedAgainWhenTheSessionOrSettingsWindowOpens) {
+    QSignalSpy settingsRequests(&delegate, &AppDelegate::settingsRequested);
+    shortcut.unregisterShortcut();
+    hotKeys.refuse = true;
+    delegate.showSession(); // taken by another client meanwhile
+    EXPECT_FALSE(store.sessionShortcutAvailable());
+    EXPECT_EQ(startKey(), "");
+
+    // Recording keeps the hot key off.
+    hotKeys.refuse = false;
+    preferences.setRecording(true);
+    const qsizetype asked = hotKeys.requests.size();
+    delegate.showSettings();
+    EXPECT_EQ(hotKeys.requests.size(), asked);
+    EXPECT_EQ(settingsRequests.count(), 1);
+    preferences.setRecording(false);
+    EXPECT_TRUE(store.sessionShortcutAvailable());
+    EXPECT_EQ(startKey(), "Ctrl+Shift+S");
+
+    const std::function<void()> openings[] = {
+        [this] { delegate.statusMenu()->actions().at(4)->trigger(); }, // Settings…
+        [this] { delegate.applicationShouldHandleReopen(); },
+        [this] { delegate.statusMenu()->actions().at(1)->trigger(); }, // Show session
+    };
+    for (const auto& open : openings) {
+        shortcut.unregisterShortcut();
+        store.setSessionShortcutAvailable(false);
+        open();
+        EXPECT_TRUE(shortcut.isLive());
+        EXPECT_TRUE(store.sessionShortcutAvailable());
+        EXPECT_EQ(startKey(), "Ctrl+Shift+S");
+    }
+    EXPECT_EQ(settingsRequests.count(), 2);
+    // Live already: nothing is asked of the backend.
+    const qsizetype grabs = hotKeys.requests.size();
+    delegate.showSession();
+    EXPECT_EQ(hotKeys.requests.size(), grabs);
 }
 
 TEST_F(AppDelegateTest, shutdown_releasesTheHotKeyAndHooksAndClosesWindows) {

@@ -12,11 +12,14 @@
 #include "capture/ui/capture_overlay_window.h"
 #include "capture/ui/display_snapshots.h"
 #include "platform/sticky_windows.h"
+#include "shortcuts/settings_file.h"
 #include "shortcuts/shortcut_preferences.h"
 #include "support/store_fixture.h"
 #include "ui/capture_button_style.h"
 #include "ui/compact_action.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -97,10 +100,10 @@ protected:
         desktopUi.setSessionWindow(&sessionWindow);
     }
     std::unique_ptr<Window> makeWindow() {
-        return std::make_unique<Window>(
-            store, preferences, Window::Environment{settingsPath, [this] { return areas; }});
+        return std::make_unique<Window>(store, preferences,
+                                        Window::Environment{statePath, [this] { return areas; }});
     }
-    QSettings settings() const { return {settingsPath, QSettings::IniFormat}; }
+    QSettings state() const { return {statePath, QSettings::IniFormat}; }
     // A drag with the primary button, as the window system sends it to `target`.
     static void drag(QWidget* target, QPoint from, QPoint by) {
         const std::pair<QEvent::Type, QPoint> events[] = {{QEvent::MouseButtonPress, from},
@@ -114,10 +117,11 @@ protected:
         }
     }
 
+    QString statePath = exportDir.filePath(QStringLiteral("state/tovik/state.conf"));
     QList<QRect> areas{left, right};
     FakeStickyWindows sticky;
     DesktopSessionUi desktopUi{
-        preferences, {settingsPath, [this] { return areas; }, &sticky}, alertRunner()};
+        preferences, {statePath, [this] { return areas; }, &sticky}, alertRunner()};
     SessionStore desktopStore{{screens, desktop, clipboard, keys, clock, desktopUi, encoder},
                               exportDir.path()};
     QWidget sessionWindow;
@@ -125,12 +129,12 @@ protected:
 
 TEST_F(ToolbarWindowTest,
        savedPosition_restoredOntoARemainingScreen_corruptIgnored_dragOnBackgroundSaved) {
-    settings().setValue(Window::settingsKey, QPoint(2500, 300));
+    state().setValue(Window::stateKey, QPoint(2500, 300));
     store.setToolbarExpanded(true);
     areas = {left};
     // At the remaining screen's right edge, at the saved height; the size is never restored.
     EXPECT_EQ(makeWindow()->geometry(), QRect(1920 - 320, 300, 320, 56));
-    settings().setValue(Window::settingsKey, QStringLiteral("somewhere"));
+    state().setValue(Window::stateKey, QStringLiteral("somewhere"));
     EXPECT_EQ(makeWindow()->geometry(), Window::initialFrame(areas));
 
     areas = {left, right};
@@ -149,8 +153,51 @@ TEST_F(ToolbarWindowTest,
         EXPECT_EQ(window->pos(), dragged);
         QTest::qWait(1);
     }
-    EXPECT_EQ(settings().value(Window::settingsKey), QVariant(dragged));
+    EXPECT_EQ(state().value(Window::stateKey), QVariant(dragged));
     EXPECT_EQ(makeWindow()->pos(), dragged);
+}
+
+// The settings file as a person left it goes through a toolbar shown and moved, and a
+// restart, byte for byte; the position goes to the state file.
+TEST_F(ToolbarWindowTest, handEditedSettingsFile_survivesToolbarAndRestartByteForByte) {
+    const QString conf = exportDir.filePath(QStringLiteral("config/tovik/tovik.conf"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(conf).path()));
+    const struct {
+        QByteArray bytes;
+        QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner;
+    } files[] = {
+        {QByteArray("\xff\xfe\x00\x01garbage\n[General]", 18)},
+        {"[General]\nstartOrCaptureShortcut=\"@ByteArray({\\\"key\\\":\\\"K\\\",\\\"command\\\":"
+         "true,"
+         "\\\"shift\\\":false,\\\"option\\\":true,\\\"control\\\":false})\"\n\n[Mine]\n"
+         "note = kept ; as is\n"},
+        {";" + QByteArray(SettingsFile::maximumSize, 'x') + "\n"},
+        {"[General]\ntheme=dark\n", {}}, // mode 000
+    };
+    for (const auto& [bytes, permissions] : files) {
+        SCOPED_TRACE(bytes.left(40).toStdString());
+        QFile::remove(conf);
+        QFile file(conf);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        file.close();
+        ASSERT_TRUE(file.setPermissions(permissions));
+        for (int launch = 0; launch < 2; ++launch) {
+            ShortcutPreferences startup(conf);
+            DesktopSessionUi ui{startup, {statePath, [this] { return areas; }}, alertRunner()};
+            SessionStore session{{screens, desktop, clipboard, keys, clock, ui}, exportDir.path()};
+            ui.setStore(&session);
+            session.showToolbar();
+            ASSERT_NE(ui.toolbar(), nullptr);
+            ui.toolbar()->move(ui.toolbar()->pos() + QPoint(-10 - launch, -20));
+            QTest::qWait(1);
+        }
+        ASSERT_TRUE(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), bytes);
+    }
+    // Each launch starts where the one before left it.
+    EXPECT_EQ(state().value(Window::stateKey),
+              Window::initialFrame(areas).topLeft() + int(std::size(files)) * QPoint(-21, -40));
 }
 
 TEST_F(ToolbarWindowTest, showToolbar_oneStickyPanelThatTakesNoFocus_unfoldKeepsTheBottomEdge) {

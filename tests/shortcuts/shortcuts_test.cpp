@@ -1,10 +1,13 @@
 #include "shortcuts/global_shortcut.h"
+#include "shortcuts/settings_file.h"
 #include "shortcuts/shortcut_binding.h"
 #include "shortcuts/shortcut_preferences.h"
 #include "support/fake_hot_key_backend.h"
+#include "support/fake_keyboard_layout.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QSettings>
 #include <QSignalSpy>
@@ -74,13 +77,38 @@ TEST(ShortcutBinding, fromKeyEvent) {
     EXPECT_EQ(B::fromKeyEvent(Qt::Key_7, ctrlAlt | Qt::ShiftModifier | Qt::MetaModifier),
               (B{"7", true, true, true, true}));
     EXPECT_EQ(B::fromKeyEvent(Qt::Key_J, Qt::MetaModifier), superJ);
-    EXPECT_EQ(B::fromKeyEvent(QKeyEvent(QEvent::KeyPress, Qt::Key_K, ctrlAlt, "k")), ctrlAltK);
 
     EXPECT_EQ(B::fromKeyEvent(Qt::Key_S, Qt::ShiftModifier), std::nullopt);
     // Keypad digits are keys of their own.
     EXPECT_EQ(B::fromKeyEvent(Qt::Key_1, Qt::ControlModifier | Qt::KeypadModifier), std::nullopt);
     for (const int key : {Qt::Key_F1, Qt::Key_Minus, Qt::Key_Control, Qt::Key_unknown})
         EXPECT_EQ(B::fromKeyEvent(key, ctrlAlt), std::nullopt) << key;
+}
+
+// A press as the X11 platform reports it: Qt's key is the shifted or non-Latin symbol, the
+// native scan code the X keycode.
+QKeyEvent press(int qtKey, Qt::KeyboardModifiers modifiers, quint32 keycode) {
+    return QKeyEvent(QEvent::KeyPress, qtKey, modifiers, keycode, 0, 0);
+}
+
+TEST(ShortcutBinding, fromKeyEvent_byKeyPosition) {
+    FakeKeyboardLayout layout;
+    layout.keys = {{10, u'1'}, {24, u'Q'}, {33, u'P'}};
+    const auto ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
+    EXPECT_EQ(B::fromKeyEvent(press(Qt::Key_Exclam, ctrlShift, 10), layout), (B{"1", true, true}));
+    // A Cyrillic layout: the Latin letter of the same key.
+    EXPECT_EQ(B::fromKeyEvent(press(0x0439, Qt::ControlModifier, 24), layout), (B{"Q", true}));
+    // The key decides, not what Qt made of it (a remapped or Dvorak key).
+    EXPECT_EQ(B::fromKeyEvent(press(Qt::Key_R, Qt::AltModifier, 33), layout),
+              (B{"P", false, false, true}));
+    EXPECT_EQ(B::fromKeyEvent(press(Qt::Key_Exclam, Qt::ShiftModifier, 10), layout), std::nullopt);
+    EXPECT_EQ(
+        B::fromKeyEvent(press(Qt::Key_1, Qt::ControlModifier | Qt::KeypadModifier, 10), layout),
+        std::nullopt);
+    // A key without letter or digit, and a synthesised press, go by Qt's key.
+    EXPECT_EQ(B::fromKeyEvent(press(Qt::Key_Minus, Qt::ControlModifier, 20), layout), std::nullopt);
+    EXPECT_EQ(B::fromKeyEvent(press(Qt::Key_K, Qt::ControlModifier | Qt::AltModifier, 0), layout),
+              ctrlAltK);
 }
 
 class ShortcutsTest : public ::testing::Test {
@@ -178,12 +206,82 @@ TEST_F(ShortcutsTest, save_unwritableFile_restoresHotKeyAndChangesNothing) {
     EXPECT_EQ(preferences.startOrCapture(), superJ);
     EXPECT_EQ(changes.count(), 1);
     EXPECT_EQ(applied, (QList<B>{superJ, ctrlAltK, superJ}));
+}
 
-    // QSettings caches unwritten values: once the file can be written again, an unrelated
-    // setting must not carry the refused binding along.
-    ASSERT_TRUE(QDir(path).removeRecursively());
-    QSettings(path, QSettings::IniFormat).setValue("tovikFloatingToolbar", 1);
-    EXPECT_NE(stored(), ctrlAltK.toJson());
+// Bytes of the file as a person left it; the binding's line as this program writes it.
+const QByteArray ctrlAltKLine =
+    R"x(startOrCaptureShortcut="@ByteArray({\"command\":true,\"control\":false,\"key\":\"K\",)x"
+    R"x(\"option\":true,\"shift\":false})")x";
+
+TEST_F(ShortcutsTest, save_changesOnlyTheBindingsLine_everythingElseAsTheUserWroteIt) {
+    useApply();
+    // Written after start-up: what is on disk at the save counts.
+    const QByteArray edited =
+        "; mine\r\n[General]\r\nstartOrCaptureShortcut=@Invalid()\r\n"
+        "theme = dark  \r\n\r\n[Other]\r\nstartOrCaptureShortcut=not ours\r\n";
+    QDir().mkpath(QFileInfo(path).path());
+    const auto write = [this](const QByteArray& bytes) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    };
+    ASSERT_TRUE(write(edited));
+    ASSERT_TRUE(preferences.save(ctrlAltK).ok());
+    QByteArray expected = edited;
+    expected.replace("startOrCaptureShortcut=@Invalid()", ctrlAltKLine);
+    EXPECT_EQ(fileBytes(), expected);
+    EXPECT_EQ(ShortcutPreferences(path).startOrCapture(), ctrlAltK);
+    const QSettings settings(path, QSettings::IniFormat);
+    EXPECT_EQ(settings.value("theme"), "dark");
+    EXPECT_EQ(settings.value("Other/startOrCaptureShortcut"), "not ours");
+
+    // No General section yet: one at the top, the rest untouched.
+    ASSERT_TRUE(write("[Other]\nx=1"));
+    ASSERT_TRUE(preferences.save(ctrlAltK).ok());
+    EXPECT_EQ(fileBytes(), "[General]\n" + ctrlAltKLine + "\n\n[Other]\nx=1");
+    EXPECT_EQ(stored(), ctrlAltK.toJson());
+}
+
+TEST_F(ShortcutsTest, load_unreadableHugeOrGarbageFile_defaultsAndSaysSo_neverWritesIt) {
+    store(ctrlAltK.toJson());
+    const QByteArray good = fileBytes();
+    const QByteArray cases[] = {
+        good + QByteArray("\xff\xfe\x00garbage\x01", 11), // not text
+        good + "just words\n",                            // a line INI has no place for
+        good + ";" + QByteArray(SettingsFile::maximumSize, 'x') + "\n", // too large to read
+        {}, // a folder where the file should be: unreadable even for root
+    };
+    for (const QByteArray& bytes : cases) {
+        SCOPED_TRACE(bytes.left(80).toStdString());
+        QFile::remove(path);
+        QDir(path).removeRecursively();
+        if (bytes.isEmpty()) {
+            ASSERT_TRUE(QDir().mkpath(path));
+        } else {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        }
+        ShortcutPreferences loaded(path);
+        EXPECT_EQ(loaded.startOrCapture(), B::defaultBinding());
+        EXPECT_TRUE(loaded.loadProblem().contains(path)) << loaded.loadProblem().toStdString();
+        EXPECT_TRUE(loaded.loadProblem().contains("tovik runs on its default settings"));
+
+        QList<B> tried;
+        loaded.setApply([&tried](const B& binding) {
+            tried.append(binding);
+            return true;
+        });
+        EXPECT_TRUE(loaded.save(superJ).failure().is(ShortcutError::notSaved));
+        // The combination was live for a moment: the stored one is put back.
+        EXPECT_EQ(tried, (QList<B>{superJ, B::defaultBinding()}));
+        EXPECT_EQ(loaded.startOrCapture(), B::defaultBinding());
+        if (bytes.isEmpty())
+            EXPECT_TRUE(QFileInfo(path).isDir());
+        else
+            EXPECT_EQ(fileBytes(), bytes);
+    }
+    EXPECT_TRUE(ShortcutPreferences(QString(path).replace("tovik.conf", "absent.conf"))
+                    .loadProblem()
+                    .isEmpty());
 }
 
 TEST_F(ShortcutsTest, register_grabsPreferencesOrGivenBindingOnlyWhenUsable) {

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "shortcuts/shortcut_binding.h"
+
+#include <QPointer>
+#include <QUrl>
+#include <QUuid>
+#include <QWidget>
+
+#include <optional>
+
+class QAbstractButton;
+class QLabel;
+
+namespace tovik {
+
+class KeyboardLayout;
+class ShortcutPreferences;
+class ShortcutRecorder;
+
+// The settings: the capture shortcut with its recording flow, and where the desktop has
+// one, the way to the screen-recording permission settings. It talks only to the
+// preferences; the hot key follows through their hooks.
+class SettingsView : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int fixedWidth = 420;
+
+    // An empty `screenRecordingSettings` shows no button for them (nothing to open).
+    SettingsView(ShortcutPreferences& preferences, KeyboardLayout& keyboardLayout,
+                 QUrl screenRecordingSettings = {}, QWidget* parent = nullptr);
+
+    // Draft = the stored binding, no message, the recorder takes the focus (again).
+    void startRecording();
+    // Ends a recording, if any: the hot key comes back through the preferences.
+    void finishRecording();
+    // Shows what the state and the preferences hold now; safe to call at any time.
+    void refresh();
+
+    const std::optional<ShortcutBinding>& draft() const { return draft_; }
+    const std::optional<QString>& shortcutError() const { return shortcutError_; }
+
+private:
+    QWidget* buildShortcutField();
+    void confirm();
+    void setShortcutError(std::optional<QString> error);
+
+    ShortcutPreferences& preferences_;
+    KeyboardLayout& layout_;
+    std::optional<ShortcutBinding> draft_;
+    QUuid focusID_ = QUuid::createUuid();
+    std::optional<QString> shortcutError_;
+
+    QAbstractButton* field_ = nullptr;
+    QLabel* fieldTitle_ = nullptr;
+    QLabel* combination_ = nullptr;
+    QLabel* hint_ = nullptr;
+    QLabel* error_ = nullptr;
+    QLabel* loadProblem_ = nullptr;
+    QPointer<ShortcutRecorder> recorder_;
+};
+
+} // namespace tovik
