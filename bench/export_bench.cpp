@@ -1,52 +1,130 @@
-// Export of a session of 12 full-screen captures of a 2x display as PNG files: the
-// project's writer against saving each image sequentially with Qt's default PNG writer.
+// Export as the user meets it. Encoding: region captures of mixed kinds and sizes through
+// the project's encoder pool, against Qt's PNG writer at the same zlib level (quality 85),
+// one image after another and on every core through QtConcurrent. Copy all: the real session
+// store on fake desktop services, from the request to the clipboard holding the files, for
+// 1 and 12 captures of 2880 x 1800 pixels.
 
-#include "export/capture_rendering.h"
-#include "export/export_bundle.h"
-#include "export/png_encoder.h"
+#include "export/png_encoder_pool.h"
 #include "screenshot_content.h"
+#include "session/session_store.h"
+#include "support/fake_clipboard.h"
+#include "support/fake_clock.h"
+#include "support/fake_desktop.h"
+#include "support/fake_key_injector.h"
+#include "support/fake_screen_source.h"
+#include "support/fake_session_ui.h"
 
-#include <QDir>
-#include <QDirIterator>
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QImageWriter>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QtConcurrent/QtConcurrentMap>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <functional>
 
 using namespace tovik;
 
 namespace {
 
-constexpr int captureCount = 12;
-constexpr QSize displayPoints(1440, 900);
-constexpr double pixelsPerPoint = 2;
+constexpr int rounds = 7;
+constexpr int regionCount = 12;
+// Qt's PNG writer maps quality 80 to 89 to zlib level 1, the level of the project's encoder.
+constexpr int levelOneQuality = 85;
 
-qint64 pngBytes(const QString& directory) {
+struct Figures {
+    QList<double> ms;
+    double median() const {
+        QList<double> sorted = ms;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted.isEmpty() ? 0 : sorted[sorted.size() / 2];
+    }
+    double least() const { return *std::min_element(ms.begin(), ms.end()); }
+    double most() const { return *std::max_element(ms.begin(), ms.end()); }
+};
+
+void report(const char* name, const Figures& f, qint64 bytes = -1) {
+    std::printf("%-44s median %8.1f ms  (%.1f-%.1f over %lld runs)", name, f.median(), f.least(),
+                f.most(), static_cast<long long>(f.ms.size()));
+    if (bytes >= 0)
+        std::printf("  %10lld bytes", static_cast<long long>(bytes));
+    std::printf("\n");
+}
+
+// The benchmark cannot go on without it.
+void require(bool ok, const char* what) {
+    if (ok)
+        return;
+    std::fprintf(stderr, "export_bench: %s\n", what);
+    std::exit(1);
+}
+
+double timed(const std::function<void()>& work) {
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+QByteArray qtPng(const QImage& image) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    writer.setQuality(levelOneQuality);
+    writer.write(image);
+    return bytes;
+}
+
+qint64 totalSize(const QList<QByteArray>& files) {
     qint64 total = 0;
-    QDirIterator it(directory, {QStringLiteral("*.png")}, QDir::Files,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        total += it.nextFileInfo().size();
+    for (const QByteArray& file : files)
+        total += file.size();
     return total;
 }
 
-Annotation benchAnnotation(int number) {
-    const QRectF display(QPointF(0, 0), QSizeF(displayPoints));
-    PenStroke stroke{{{400, 300}, {460, 330}, {520, 320}, {560, 380}}, 3};
-    return Annotation(QUuid::createUuid(), number, QDateTime::currentDateTimeUtc(),
-                      QStringLiteral("Capture %1 of the benchmark").arg(number), 1,
-                      QStringLiteral("Bench display"), QSizeF(displayPoints), display, display,
-                      pixelsPerPoint, {stroke});
-}
+// A session of the real store on fakes, whose screen shows a 2x screenshot.
+class Session {
+public:
+    explicit Session(int captures) {
+        const QImage screen = bench::screenshotContent(2880, 1800, captures);
+        screens.screenList = {FakeScreenSource::screen("Main", {0, 0, 1440, 900}, 2, 1)};
+        screens.images.insert(0, screen);
+        for (int i = 0; i < captures; ++i) {
+            store.startOrCapture();
+            require(QTest::qWaitFor([this] { return !ui.openOverlays().isEmpty(); }),
+                    "no overlay opened");
+            ui.openOverlays().first()->callbacks.confirm(QRectF(0, 0, 1440, 900),
+                                                         QStringLiteral("Capture %1").arg(i), {});
+        }
+    }
+    // Copy all from the request to the files on the clipboard, in ms.
+    double copyAll() {
+        // An edit, as a user makes between copies, so that each copy writes a new folder.
+        store.updateComment(store.items().first().id(), QString::number(++edits));
+        const qsizetype before = clipboard.writes.size();
+        return timed([&] {
+            store.copyFiles(false);
+            require(QTest::qWaitFor([&] { return clipboard.writes.size() > before; }, 60000),
+                    "copy all never reached the clipboard");
+        });
+    }
 
-void phase(const char* name, qint64 ms, qint64 bytes = -1) {
-    if (bytes < 0)
-        std::printf("%-34s %6lld ms\n", name, static_cast<long long>(ms));
-    else
-        std::printf("%-34s %6lld ms %12lld bytes\n", name, static_cast<long long>(ms),
-                    static_cast<long long>(bytes));
-}
+    QTemporaryDir exportBase;
+    FakeScreenSource screens;
+    FakeDesktop desktop;
+    FakeClipboard clipboard;
+    FakeKeyInjector keys;
+    FakeClock clock;
+    FakeSessionUi ui;
+    PngEncoderPool encoder;
+    SessionStore store{{screens, desktop, clipboard, keys, clock, ui, encoder}, exportBase.path()};
+    int edits = 0;
+};
 
 } // namespace
 
@@ -54,81 +132,69 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    QTemporaryDir scratch;
-    if (!scratch.isValid()) {
-        std::fprintf(stderr, "export_bench: no temporary directory\n");
-        return 1;
+
+    QList<QImage> regions;
+    qint64 pixels = 0;
+    for (int i = 0; i < regionCount; ++i) {
+        regions.append(bench::regionCrop(i));
+        pixels += qint64(regions.last().width()) * regions.last().height();
     }
-    const QSize pixels = displayPoints * pixelsPerPoint;
-    QElapsedTimer timer;
+    std::printf("content: %d region captures, %.1f megapixels, 4 kinds\n", regionCount,
+                double(pixels) / 1e6);
 
-    timer.start();
-    QList<QImage> displays;
-    for (int i = 0; i < captureCount; ++i)
-        displays.append(bench::screenshotContent(pixels.width(), pixels.height(), i));
-    phase("content (12 x 2880x1800)", timer.elapsed());
-
-    timer.restart();
-    QList<CapturedItem> captures;
-    for (int i = 0; i < captureCount; ++i) {
-        const Annotation annotation = benchAnnotation(i + 1);
-        Expected<QImage> image = CaptureRendering::render(displays[i], annotation);
-        if (!image) {
-            std::fprintf(stderr, "export_bench: %s\n", qPrintable(image.failure().message()));
-            return 1;
-        }
-        captures.append({annotation, std::move(image).value()});
+    Figures qtSequential, qtParallel, tovik;
+    qint64 qtBytes = 0, tovikBytes = 0;
+    PngEncoderPool pool;
+    for (int round = 0; round < rounds; ++round) {
+        QList<QByteArray> files;
+        qtSequential.ms.append(timed([&] {
+            files.clear();
+            for (const QImage& image : regions)
+                files.append(qtPng(image));
+        }));
+        qtBytes = totalSize(files);
+        qtParallel.ms.append(timed(
+            [&] { files = QtConcurrent::blockingMapped<QList<QByteArray>>(regions, qtPng); }));
+        tovik.ms.append(timed([&] {
+            QList<std::shared_ptr<PngJob>> jobs;
+            for (const QImage& image : regions)
+                jobs.append(pool.encode(image));
+            files.clear();
+            for (const auto& job : jobs)
+                files.append(job->result().value());
+        }));
+        tovikBytes = totalSize(files);
     }
-    displays.clear();
-    phase("render", timer.elapsed());
+    report("Qt level 1, sequential", qtSequential, qtBytes);
+    report("Qt level 1, all cores (QtConcurrent)", qtParallel, qtBytes);
+    report("tovik encoder pool, all cores", tovik, tovikBytes);
 
-    timer.restart();
-    const Expected<QByteArray> single = pngData(captures.first().image);
-    phase("tovik encode, one capture, 1 core", timer.elapsed(), single ? single->size() : -1);
-
-    QList<QImage> images;
-    for (const CapturedItem& capture : captures)
-        images.append(capture.image);
-    timer.restart();
-    const Expected<QList<QByteArray>> encoded = pngDataAll(images);
-    qint64 encodedBytes = 0;
-    for (const QByteArray& png : encoded ? *encoded : QList<QByteArray>())
-        encodedBytes += png.size();
-    phase("tovik encode only, all cores", timer.elapsed(), encodedBytes);
-
-    const QString baselineDir = scratch.filePath(QStringLiteral("baseline"));
-    QDir().mkpath(baselineDir);
-    timer.restart();
-    for (const CapturedItem& capture : captures) {
-        const QString path = QDir(baselineDir).filePath(capture.annotation.fileName());
-        if (!capture.image.save(path, "PNG")) {
-            std::fprintf(stderr, "export_bench: QImage::save failed\n");
-            return 1;
-        }
+    Figures copyOne, copyTwelve, copyAtOnce;
+    {
+        Session session(1);
+        session.encoder.waitForIdle();
+        for (int round = 0; round < rounds; ++round)
+            copyOne.ms.append(session.copyAll());
     }
-    const qint64 baselineMs = timer.elapsed();
-    const qint64 baselineBytes = pngBytes(baselineDir);
-    phase("baseline QImage::save, sequential", baselineMs, baselineBytes);
-
-    const QString tovikBase = scratch.filePath(QStringLiteral("tovik"));
-    timer.restart();
-    const Expected<ExportBundle> bundle = makeBundle(captures, false, tovikBase);
-    const qint64 tovikMs = timer.elapsed();
-    if (!bundle) {
-        std::fprintf(stderr, "export_bench: %s\n", qPrintable(bundle.failure().message()));
-        return 1;
+    for (int round = 0; round < 3; ++round) {
+        // The first copy, right after the last capture: its encodings may still run.
+        Session session(12);
+        copyAtOnce.ms.append(session.copyAll());
     }
-    const qint64 tovikBytes = pngBytes(tovikBase);
-    phase("tovik makeBundle (files)", tovikMs, tovikBytes);
+    {
+        Session session(12);
+        session.encoder.waitForIdle();
+        for (int round = 0; round < rounds; ++round)
+            copyTwelve.ms.append(session.copyAll());
+    }
+    report("copy all, 1 capture 2880x1800", copyOne);
+    report("copy all, 12 captures 2880x1800", copyTwelve);
+    report("copy all, 12 captures, right after the last", copyAtOnce);
 
-    timer.restart();
-    const Expected<ExportBundle> sheet = makeBundle(captures, true, tovikBase);
-    phase("tovik makeBundle (contact sheet)", timer.elapsed(),
-          sheet ? QFileInfo(sheet->images.first()).size() : -1);
-
-    std::printf("export: baseline_ms=%lld tovik_ms=%lld speedup=%.2f size_ratio=%.2f\n",
-                static_cast<long long>(baselineMs), static_cast<long long>(tovikMs),
-                double(baselineMs) / std::max<qint64>(tovikMs, 1),
-                double(tovikBytes) / double(baselineBytes));
+    std::printf("export: baseline_ms=%.0f tovik_ms=%.0f speedup=%.2f size_ratio=%.2f "
+                "copy_all_ms=%.0f\n",
+                qtParallel.median(), tovik.median(),
+                qtParallel.median() / std::max(tovik.median(), 0.001),
+                double(tovikBytes) / double(qtBytes), copyTwelve.median());
     return 0;
 }

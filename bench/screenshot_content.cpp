@@ -140,4 +140,61 @@ QImage screenshotContent(int width, int height, int variant) {
     return image;
 }
 
+namespace {
+
+QImage codeEditor(int width, int height, int seed) {
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    image.fill(QColor(30, 31, 36));
+    QPainter p(&image);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    QFont mono(QStringLiteral("DejaVu Sans Mono"));
+    mono.setPixelSize(26);
+    p.setFont(mono);
+    const QColor colours[] = {QColor(198, 120, 221), QColor(97, 175, 239), QColor(152, 195, 121),
+                              QColor(220, 223, 228), QColor(229, 192, 123)};
+    for (int line = 0; line * 38 < height; ++line) {
+        p.setPen(QColor(92, 99, 112));
+        p.drawText(QPointF(12, 30 + 38 * line), QString::number(line + 1));
+        const int indent = int(hashUnit(line, seed, 5) * 4) * 4;
+        p.setPen(colours[(line + seed) % 5]);
+        p.drawText(QPointF(90 + indent * 15, 30 + 38 * line),
+                   sentence(seed * 100 + line, 1 + int(hashUnit(line, seed, 9) * 6))
+                           .replace(QLatin1Char(' '), QLatin1String("_")) +
+                       QStringLiteral("(%1);").arg(line * 7 % 100));
+    }
+    return image;
+}
+
+QImage page(int width, int height, int seed) {
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(28);
+    p.setFont(font);
+    p.setPen(QColor(20, 20, 20));
+    for (int i = 0; i < 6; ++i)
+        p.drawText(QPointF(80, 120 + 44 * i), sentence(seed * 10 + i, 8));
+    return image;
+}
+
+} // namespace
+
+QImage regionCrop(int index) {
+    const QSize sizes[] = {{1200, 800}, {640, 400}, {1800, 1100}, {400, 300}, {960, 600}};
+    const QSize size = sizes[index % 5];
+    switch (index % 4) {
+    case 0:
+        return screenshotContent(2880, 1800, index).copy(QRect(QPoint(300, 100), size));
+    case 1:
+        return codeEditor(size.width(), size.height(), index);
+    case 2:
+        return photo(size.width(), size.height(), index)
+            .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    default:
+        return page(size.width(), size.height(), index);
+    }
+}
+
 } // namespace tovik::bench
