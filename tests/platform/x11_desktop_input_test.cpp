@@ -37,7 +37,7 @@ ClipboardPayload files(const QString& mimeType, const QByteArray& data) {
 }
 
 const QByteArray prompt = "Fix the button – it’s 2 px off";
-const QByteArray quotedPaths = "/tmp/out/tovik-001.png '/tmp/a b/tovik-002.png'";
+const QByteArray quotedPaths = "/tmp/out/tovik-001.png '/tmp/a b/tovik-002.png' ";
 const ClipboardPayload images = files("text/plain", quotedPaths); // direct paste, images step
 constexpr quint32 sKeysym = 0x73;                                 // XK_s
 constexpr quint16 ctrlShift = ModifierMask::control | ModifierMask::shift;
