@@ -120,6 +120,12 @@ bool OtherClient::hasFocus(xcb_window_t window) {
     return current == window && window != XCB_WINDOW_NONE;
 }
 
+void OtherClient::dropFocus() {
+    xcb_set_input_focus(conn_, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_INPUT_FOCUS_POINTER_ROOT,
+                        XCB_CURRENT_TIME);
+    sync(conn_);
+}
+
 std::optional<AppRef> OtherClient::activeApp() {
     const xcb_window_t window = cardinal(conn_, root_, "_NET_ACTIVE_WINDOW");
     if (window == XCB_WINDOW_NONE)
