@@ -11,6 +11,7 @@ packages=(
   libdeflate-dev
   libgtest-dev libgmock-dev
   xvfb openbox xdotool xclip x11-utils x11-xserver-utils trayer lxterminal
+  xfwm4 dbus-daemon
   fonts-dejavu-core
 )
 

@@ -5,9 +5,8 @@ namespace tovik {
 QString message(ScreenCaptureError error) {
     switch (error) {
     case ScreenCaptureError::permission:
-        return QStringLiteral("Allow tovik in System Settings → Privacy & Security → Screen & "
-                              "System Audio Recording, then try again. macOS may ask you to "
-                              "reopen the app.");
+        return QStringLiteral("Allow tovik to capture the screen when your desktop asks, then "
+                              "try again.");
     case ScreenCaptureError::noDisplays:
         return QStringLiteral("No available display was found.");
     case ScreenCaptureError::displayChanged:

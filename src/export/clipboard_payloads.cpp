@@ -57,10 +57,12 @@ ClipboardPayload screenshotPayload(const ScreenshotExport& exported) {
 ClipboardPayload pasteImagesPayload(const ExportBundle& bundle) {
     // No image/png here: browsers would attach it as one more file.
     ClipboardPayload payload{fileFormats(bundle.images)};
-    QStringList quoted;
+    // Each path followed by a space, the last too: in a terminal the feedback text pasted
+    // next must not stick to it.
+    QString paths;
     for (const QString& path : bundle.images)
-        quoted.append(shellQuoted(path));
-    payload.formats.append({QStringLiteral("text/plain"), quoted.join(QLatin1Char(' ')).toUtf8()});
+        paths += shellQuoted(path) + QLatin1Char(' ');
+    payload.formats.append({QStringLiteral("text/plain"), paths.toUtf8()});
     return payload;
 }
 

@@ -27,7 +27,10 @@ Outcome checkDestination(Desktop& desktop, const AppRef& destination, const Canc
     if (cancel.isCancelled())
         return Failure::cancelled();
     const std::optional<AppRef> front = desktop.frontmostApplication();
-    if (desktop.isTerminated(destination) || !front || !sameApplication(*front, destination))
+    // In front is not enough: a window manager may name it and leave the focus elsewhere,
+    // and keys would then reach nothing.
+    if (desktop.isTerminated(destination) || !front || !sameApplication(*front, destination) ||
+        !desktop.hasKeyboardFocus(destination))
         return Failure::of(PasteError::destination);
     return Done{};
 }
@@ -43,7 +46,8 @@ Outcome sendPasteShortcut(const Services& services, const AppRef& destination,
 
 QCoro::Task<Outcome> paste(Services services, ExportBundle bundle, AppRef destination,
                            bool& photosSent, CancelToken cancel) {
-    if (services.desktop.isTerminated(destination) || !services.desktop.activate(destination))
+    if (services.desktop.isTerminated(destination) ||
+        !co_await services.desktop.activate(destination))
         co_return Failure::of(PasteError::destination);
 
     if (Outcome waited = co_await pause(services.clock, activationDelay, cancel); !waited)

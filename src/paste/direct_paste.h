@@ -36,7 +36,7 @@ struct Services {
 QCoro::Task<Outcome> paste(Services services, ExportBundle bundle, AppRef destination,
                            bool& photosSent, CancelToken cancel);
 
-// Succeeds while the destination is alive and in front.
+// Succeeds while the destination is alive, in front and has the keyboard focus.
 Outcome checkDestination(Desktop& desktop, const AppRef& destination, const CancelToken& cancel);
 
 // checkDestination, then the paste shortcut (key down, key up) to the destination.

@@ -5,8 +5,8 @@ namespace tovik {
 QString message(PasteError error) {
     switch (error) {
     case PasteError::permission:
-        return QStringLiteral("Allow tovik in System Settings → Privacy & Security → "
-                              "Accessibility, then click Paste again.");
+        return QStringLiteral("Turn on the X server’s XTEST extension so tovik can send the "
+                              "paste keys, then click Paste again.");
     case PasteError::destination:
         return QStringLiteral("Focus the destination app’s input, then click Paste. Keep that "
                               "app focused until pasting finishes.");

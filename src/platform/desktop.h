@@ -4,6 +4,8 @@
 #include <QPoint>
 #include <QString>
 
+#include <QCoro/QCoroTask>
+
 #include <optional>
 
 namespace tovik {
@@ -30,9 +32,13 @@ public:
     virtual qint64 processId() = 0;
     /** True when the application's window or process is gone. */
     virtual bool isTerminated(const AppRef& app) = 0;
-    /** Brings the application to the front; false when it is gone or the request was refused. */
-    virtual bool activate(const AppRef& app) = 0;
-    /** Whether a window of this application is the active one. */
+    /** Brings the application to the front and gives it the keyboard focus; false when it is
+     *  gone, or the front or the focus did not follow within a bound. */
+    virtual QCoro::Task<bool> activate(AppRef app) = 0;
+    /** Whether typed keys reach the application; false when the focus is elsewhere or nowhere. */
+    virtual bool hasKeyboardFocus(const AppRef& app) = 0;
+    /** Whether this application has the keyboard: one of its windows is the active or focused
+     *  one, or the focus was left on no application's window. */
     virtual bool isActive() = 0;
     /** The pointer position in global desktop points. */
     virtual QPoint mousePosition() = 0;

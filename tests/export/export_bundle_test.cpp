@@ -177,10 +177,12 @@ TEST(ClipboardPayloadTest, eachAction_putsItsFormats) {
                   {"text/uri-list: " + first + "\r\n" + second + "\r\n" + feedback + "\r\n",
                    "x-special/gnome-copied-files: copy\n" + first + "\n" + second + "\n" + feedback,
                    "text/plain;charset=utf-8: " + bundle.prompt}));
-    EXPECT_EQ(formatsOf(pasteImagesPayload(bundle)),
-              QStringList({"text/uri-list: " + first + "\r\n" + second + "\r\n",
-                           "x-special/gnome-copied-files: copy\n" + first + "\n" + second,
-                           "text/plain: '/tmp/it'\\''s é#/tovik-001.png' /tmp/b/tovik-002.png"}));
+    EXPECT_EQ(
+        formatsOf(pasteImagesPayload(bundle)),
+        QStringList({"text/uri-list: " + first + "\r\n" + second + "\r\n",
+                     "x-special/gnome-copied-files: copy\n" + first + "\n" + second,
+                     // A space at the end: the text pasted next must not stick to the last path.
+                     "text/plain: '/tmp/it'\\''s é#/tovik-001.png' /tmp/b/tovik-002.png "}));
     EXPECT_EQ(
         formatsOf(screenshotPayload({QStringLiteral("/tmp/b/tovik-002.png"), "PNGBYTES"})),
         QStringList({"text/uri-list: " + second + "\r\n",

@@ -48,6 +48,22 @@ TEST_F(DirectPasteTest, cancelledDuringAWait_endsAsCancelledWithNothingSent) {
     EXPECT_TRUE(clipboard.writes.isEmpty() && keys.events.isEmpty());
 }
 
+// In front, but the keyboard focus is elsewhere (xfwm4 can leave it on the root window): the
+// keys would reach nothing, so the paste fails rather than report success.
+TEST_F(DirectPasteTest, destinationInFrontWithoutKeyboardFocus_failsBeforeEachKeystroke) {
+    for (const auto wait : {250ms, 1000ms}) {
+        keys.events.clear();
+        photosSent = false;
+        clock.duringSleep = [&](auto duration) {
+            if (duration == wait)
+                desktop.keysReachFrontmost = false;
+        };
+        EXPECT_TRUE(run(clock).failure().is(PasteError::destination)) << wait.count();
+        EXPECT_EQ(photosSent, wait == 1000ms);
+        EXPECT_EQ(keys.events.size(), wait == 1000ms ? 2 : 0);
+    }
+}
+
 // A window that does not name its process is told apart by the window itself.
 TEST_F(DirectPasteTest, windowsWithoutPid_areToldApartByWindow) {
     const AppRef anonymous = FakeDesktop::app(0, 0x3000);
@@ -55,6 +71,13 @@ TEST_F(DirectPasteTest, windowsWithoutPid_areToldApartByWindow) {
     EXPECT_FALSE(DirectPaste::checkDestination(desktop, anonymous, cancel).ok());
     desktop.frontmost = anonymous;
     EXPECT_TRUE(DirectPaste::checkDestination(desktop, anonymous, cancel).ok());
+}
+
+TEST(PasteErrorTest, permissionMessage_namesWhatLinuxLacks) {
+    const QString text = message(PasteError::permission);
+    EXPECT_TRUE(text.contains("XTEST")) << text.toStdString();
+    for (const char* word : {"macOS", "System Settings", "Accessibility"})
+        EXPECT_FALSE(text.contains(word)) << word;
 }
 
 TEST_F(DirectPasteTest, realClock_noKeystrokeComesEarly) {

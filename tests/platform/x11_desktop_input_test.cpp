@@ -4,6 +4,7 @@
 #include "platform/x11/x11_desktop.h"
 #include "platform/x11/x11_hot_key_backend.h"
 #include "platform/x11/x11_key_injector.h"
+#include "support/task_result.h"
 #include "x11_test_env.h"
 
 #include <QFile>
@@ -37,7 +38,7 @@ ClipboardPayload files(const QString& mimeType, const QByteArray& data) {
 }
 
 const QByteArray prompt = "Fix the button – it’s 2 px off";
-const QByteArray quotedPaths = "/tmp/out/tovik-001.png '/tmp/a b/tovik-002.png'";
+const QByteArray quotedPaths = "/tmp/out/tovik-001.png '/tmp/a b/tovik-002.png' ";
 const ClipboardPayload images = files("text/plain", quotedPaths); // direct paste, images step
 constexpr quint32 sKeysym = 0x73;                                 // XK_s
 constexpr quint16 ctrlShift = ModifierMask::control | ModifierMask::shift;
@@ -47,6 +48,8 @@ protected:
     static void press(const char* keys) {
         ASSERT_EQ(runTool("xdotool", {"key", keys}).exitCode, 0);
     }
+
+    bool activate(const AppRef& app) { return waitForTask(desktop.activate(app)).value_or(false); }
 
     // Whether another client could take Ctrl+Shift+key with every lock variant now.
     bool isFree(quint8 key) {
@@ -105,7 +108,7 @@ TEST_F(X11DesktopInputTest, grab_variantHeldByAnotherClient_failsAndLeavesNothin
     EXPECT_TRUE(isFree(s));
 }
 
-TEST_F(X11DesktopInputTest, frontmostAndActivate_underOpenbox_followOtherApplicationsOnly) {
+TEST_F(X11DesktopInputTest, frontmostAndActivate_followOtherApplicationsOnly) {
     PasteReceiver first, second;
     ASSERT_TRUE(first.start());
     ASSERT_TRUE(second.start("Probe"));
@@ -117,20 +120,34 @@ TEST_F(X11DesktopInputTest, frontmostAndActivate_underOpenbox_followOtherApplica
     EXPECT_NE(front->pid, desktop.processId());
     EXPECT_FALSE(desktop.isActive());
 
-    EXPECT_TRUE(desktop.activate(first.app()));
+    EXPECT_TRUE(activate(first.app()));
     EXPECT_EQ(observer.activeApp(), first.app());
     // This app's own activation is no notification; the next other application's is.
     QWidget own;
     own.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&own));
-    EXPECT_TRUE(desktop.activate({quint32(own.winId()), desktop.processId(), {}}));
+    EXPECT_TRUE(activate({quint32(own.winId()), desktop.processId(), {}}));
     EXPECT_TRUE(desktop.isActive());
-    ASSERT_TRUE(desktop.activate(second.app()));
+    ASSERT_TRUE(activate(second.app()));
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return activated.size() == 4; }));
     const QList<AppRef> expected{first.app(), second.app(), first.app(), second.app()};
     for (qsizetype i = 0; i < 4; ++i)
         EXPECT_EQ(activated[i][0].value<AppRef>(), expected[i]) << i;
+}
+
+// Named active with the focus on no window, as xfwm4 leaves it after an overlay closed: keys
+// would reach nothing until activation gives the window the focus back.
+TEST_F(X11DesktopInputTest, activate_activeWindowWithoutFocus_getsTheKeyboardBack) {
+    PasteReceiver receiver;
+    ASSERT_TRUE(receiver.start());
+    ASSERT_TRUE(desktop.hasKeyboardFocus(receiver.app()));
+    observer.dropFocus(); // Openbox takes it back for the window at once, xfwm4 never does
+
+    EXPECT_TRUE(activate(receiver.app()));
+    EXPECT_TRUE(observer.hasFocus(receiver.app().window));
+    EXPECT_TRUE(desktop.hasKeyboardFocus(receiver.app()));
+    EXPECT_FALSE(desktop.isActive());
 }
 
 TEST_F(X11DesktopInputTest, closedDestinationOrReusedWindowId_isTerminated) {
@@ -145,7 +162,7 @@ TEST_F(X11DesktopInputTest, closedDestinationOrReusedWindowId_isTerminated) {
 
     // The server destroys the window once it has noticed the closed connection.
     EXPECT_TRUE(QTest::qWaitFor([&] { return desktop.isTerminated(app); }));
-    EXPECT_FALSE(desktop.activate(app));
+    EXPECT_FALSE(activate(app));
 }
 
 TEST_F(X11DesktopInputTest, screensChanged_whenMonitorsAreRearranged) {

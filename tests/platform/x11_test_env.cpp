@@ -37,9 +37,10 @@ QByteArray property(xcb_connection_t* conn, xcb_window_t window, xcb_atom_t prop
     return value;
 }
 
+// The first value: xfwm4 writes two windows into _NET_ACTIVE_WINDOW.
 quint32 cardinal(xcb_connection_t* conn, xcb_window_t window, const char* name) {
     const QByteArray value = property(conn, window, atom(conn, name));
-    return value.size() == 4 ? *reinterpret_cast<const quint32*>(value.constData()) : 0;
+    return value.size() >= 4 ? *reinterpret_cast<const quint32*>(value.constData()) : 0;
 }
 
 } // namespace
@@ -117,6 +118,12 @@ bool OtherClient::hasFocus(xcb_window_t window) {
         std::free(tree);
     }
     return current == window && window != XCB_WINDOW_NONE;
+}
+
+void OtherClient::dropFocus() {
+    xcb_set_input_focus(conn_, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_INPUT_FOCUS_POINTER_ROOT,
+                        XCB_CURRENT_TIME);
+    sync(conn_);
 }
 
 std::optional<AppRef> OtherClient::activeApp() {

@@ -45,6 +45,7 @@ public:
     quint8 keycode(quint32 keysym);     // 0 when no key produces it
     void takeClipboard();               // at the server's present time
     bool hasFocus(xcb_window_t window); // the keyboard focus is on it or inside it
+    void dropFocus();                   // to no window: keys go where the pointer is
     // The active window as the window manager says, with its pid and WM_CLASS class.
     std::optional<AppRef> activeApp();
 

@@ -23,6 +23,7 @@ public:
     QList<AppRef> terminated;
     bool activateAnswer = true;
     bool active = false;
+    bool keysReachFrontmost = true; // false: in front, but the keyboard focus is elsewhere
     QPoint mouse;
     QList<Activation> activations;
 
@@ -33,13 +34,17 @@ public:
     std::optional<AppRef> frontmostApplication() override { return frontmost; }
     qint64 processId() override { return ownPid; }
     bool isTerminated(const AppRef& app) override { return terminated.contains(app); }
-    bool activate(const AppRef& app) override {
+    QCoro::Task<bool> activate(AppRef app) override {
         activations.append(Activation{app, std::chrono::steady_clock::now()});
         if (!activateAnswer || isTerminated(app))
-            return false;
+            co_return false;
         frontmost = app;
+        keysReachFrontmost = true;
         active = false;
-        return true;
+        co_return true;
+    }
+    bool hasKeyboardFocus(const AppRef& app) override {
+        return keysReachFrontmost && frontmost == app;
     }
     bool isActive() override { return active; }
     QPoint mousePosition() override { return mouse; }
@@ -47,6 +52,7 @@ public:
     // Makes another application frontmost, as the user would.
     void bringToFront(const AppRef& app) {
         frontmost = app;
+        keysReachFrontmost = true;
         active = false;
         Q_EMIT applicationActivated(app);
     }

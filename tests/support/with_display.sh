@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs one command on a private X server (Xvfb, 2560x1440, with Openbox as window
 # manager) and tears both down, so tests never touch the user's display, clipboard or keys.
+# TOVIK_TEST_WM=xfwm4 runs Xfce's window manager with its compositor instead.
 set -euo pipefail
 
 size=${TOVIK_TEST_SCREEN:-2560x1440}
@@ -21,10 +22,29 @@ export XDG_SESSION_TYPE=x11 QT_QPA_PLATFORM=xcb
 unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_ENABLE_HIGHDPI_SCALING
 export NO_AT_BRIDGE=1
 
-openbox --sm-disable >"$tmp/openbox.log" 2>&1 &
-# Openbox is ready once it has set _NET_SUPPORTING_WM_CHECK on the root window.
+wm=${TOVIK_TEST_WM:-openbox}
+case "$wm" in
+openbox)
+  openbox --sm-disable >"$tmp/wm.log" 2>&1 &
+  ;;
+xfwm4)
+  # xfwm4 reads its settings from xfconfd, which a session bus starts on demand; the bus is
+  # the window manager's alone, so the command under test sees no other D-Bus services.
+  dbus-daemon --session --nofork --nopidfile --address="unix:path=$tmp/bus" >"$tmp/bus.log" 2>&1 &
+  for _ in $(seq 400); do [ -S "$tmp/bus" ] && break; sleep 0.05; done
+  # The default vblank mode asks Xvfb's GLX for what it lacks, and the compositor gives up.
+  DBUS_SESSION_BUS_ADDRESS="unix:path=$tmp/bus" xfwm4 --compositor=on --vblank=off \
+    >"$tmp/wm.log" 2>&1 &
+  ;;
+*)
+  echo "with_display: unknown TOVIK_TEST_WM '$wm' (openbox or xfwm4)" >&2
+  exit 1
+  ;;
+esac
+# The window manager is ready once it has set _NET_SUPPORTING_WM_CHECK on the root window
+# (xfwm4 starts its compositor before that).
 wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
 for _ in $(seq 400); do wm_ready && break; sleep 0.05; done
-wm_ready || { echo "with_display: Openbox did not start" >&2; cat "$tmp/openbox.log" >&2; exit 1; }
+wm_ready || { echo "with_display: $wm did not start" >&2; cat "$tmp/wm.log" >&2; exit 1; }
 
 "$@"

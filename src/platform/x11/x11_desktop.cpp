@@ -9,7 +9,9 @@
 #include <QScreen>
 #include <QWindow>
 
-#include <poll.h>
+#include <QCoro/QCoroTimer>
+
+#include <QPointer>
 
 namespace tovik {
 
@@ -19,7 +21,7 @@ constexpr quint32 sourcePager = 2; // _NET_ACTIVE_WINDOW source indication: a pa
 // A window manager answers an activation within a few milliseconds; an application that
 // refuses it never does.
 constexpr auto activationTimeout = std::chrono::milliseconds(500);
-constexpr int activationPollMs = 10;
+constexpr quint32 pointerRoot = XCB_INPUT_FOCUS_POINTER_ROOT; // a focus that follows the pointer
 
 struct Property {
     XcbReply<xcb_get_property_reply_t> reply;
@@ -68,9 +70,15 @@ X11Desktop::X11Desktop(QObject* parent)
     // This client's own event mask on the root window; Qt's connection keeps its own.
     const quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(conn_->get(), conn_->root(), XCB_CW_EVENT_MASK, &mask);
+    clock_ = xcb_generate_id(conn_->get());
+    xcb_create_window(conn_->get(), XCB_COPY_FROM_PARENT, clock_, conn_->root(), -1, -1, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
     conn_->setEventHandler([this](const xcb_generic_event_t& event) {
-        if (eventType(event) == XCB_PROPERTY_NOTIFY)
+        const quint8 type = eventType(event);
+        if (type == XCB_PROPERTY_NOTIFY)
             onPropertyNotify(reinterpret_cast<const xcb_property_notify_event_t&>(event));
+        else if (type == XCB_FOCUS_IN || type == XCB_FOCUS_OUT)
+            QMetaObject::invokeMethod(this, &X11Desktop::focusChanged, Qt::QueuedConnection);
     });
     // What is in front at start-up was not activated while this app watched.
     if (const quint32 active = readActiveWindow(); active != XCB_WINDOW_NONE)
@@ -103,9 +111,15 @@ bool X11Desktop::isTerminated(const AppRef& app) {
     return app.pid != 0 && pid && qint64(*pid) != app.pid;
 }
 
-bool X11Desktop::activate(const AppRef& app) {
+QCoro::Task<bool> X11Desktop::activate(AppRef app) {
     if (isTerminated(app))
-        return false;
+        co_return false;
+    // A time of the server's, not CurrentTime: for that xfwm4 takes the last time it saw, older
+    // than the focus change our overlays made past it, and the server ignores its focus request.
+    const quint32 time = serverTime();
+    // Focus changes of the window wake the waits below.
+    const quint32 mask = XCB_EVENT_MASK_FOCUS_CHANGE;
+    xcb_change_window_attributes(conn_->get(), app.window, XCB_CW_EVENT_MASK, &mask);
     xcb_client_message_event_t message{};
     message.response_type = XCB_CLIENT_MESSAGE;
     message.format = 32;
@@ -113,7 +127,7 @@ bool X11Desktop::activate(const AppRef& app) {
     message.type = conn_->atom("_NET_ACTIVE_WINDOW");
     // As a pager: window managers apply no focus-stealing prevention to a pager's request.
     message.data.data32[0] = sourcePager;
-    message.data.data32[1] = XCB_CURRENT_TIME;
+    message.data.data32[1] = time;
     message.data.data32[2] = readActiveWindow();
     xcb_send_event(conn_->get(), false, conn_->root(),
                    XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
@@ -122,22 +136,94 @@ bool X11Desktop::activate(const AppRef& app) {
 
     // The request is only a wish: it took effect once the window manager names the window.
     const QDeadlineTimer deadline(activationTimeout);
-    pollfd socket{xcb_get_file_descriptor(conn_->get()), POLLIN, 0};
+    const QPointer<X11Desktop> alive(this);
     while (!activeWindowIs(app.window)) {
         if (deadline.hasExpired() || !conn_->isValid())
-            return false;
-        poll(&socket, 1, int(std::min<qint64>(activationPollMs, deadline.remainingTime())));
+            co_return false;
+        co_await waitForFocusChange(deadline);
+        if (!alive)
+            co_return false;
     }
-    return true;
+    // Named is not focused: xfwm4 may leave the focus on the root window, where it fell when
+    // an overlay closed. The user came from this window, so it may have the focus back.
+    if (!hasKeyboardFocus(app)) {
+        xcb_set_input_focus(conn_->get(), XCB_INPUT_FOCUS_PARENT, app.window, time);
+        xcb_flush(conn_->get());
+    }
+    while (!hasKeyboardFocus(app)) {
+        if (deadline.hasExpired() || !conn_->isValid())
+            co_return false;
+        co_await waitForFocusChange(deadline);
+        if (!alive)
+            co_return false;
+    }
+    co_return true;
+}
+
+bool X11Desktop::hasKeyboardFocus(const AppRef& app) {
+    if (!conn_->isValid() || app.window == XCB_WINDOW_NONE)
+        return false;
+    // Toolkits may focus a child of their top-level window, an application one of its other
+    // windows (a dialog): any window of its process counts.
+    quint32 window = inputFocus();
+    while (window != XCB_WINDOW_NONE && window != conn_->root()) {
+        if (window == app.window)
+            return true;
+        if (app.pid != 0 &&
+            readProperty(*conn_, window, conn_->atom("_NET_WM_PID"), XCB_ATOM_CARDINAL)
+                    .cardinal() == quint32(app.pid))
+            return true;
+        const XcbReply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(conn_->get(), xcb_query_tree(conn_->get(), window), nullptr));
+        window = tree ? tree->parent : xcb_window_t(XCB_WINDOW_NONE);
+    }
+    return false;
 }
 
 bool X11Desktop::isActive() {
     const std::optional<AppRef> app = activeApp();
-    return app && (app->pid == processId() || isOwnWindow(app->window));
+    if (app && (app->pid == processId() || isOwnWindow(app->window)))
+        return true;
+    // The overlays take the focus past the window manager, which goes on naming the window
+    // below them; when they close the focus falls to the root window, and some window
+    // managers (xfwm4) leave it there.
+    const quint32 focus = inputFocus();
+    return conn_->isValid() &&
+           (focus == XCB_WINDOW_NONE || focus == conn_->root() || isOwnWindow(focus));
 }
 
 QPoint X11Desktop::mousePosition() {
     return QCursor::pos();
+}
+
+// Resumes at the next change or at the deadline, whichever comes first.
+QCoro::Task<> X11Desktop::waitForFocusChange(QDeadlineTimer deadline) {
+    QTimer wake;
+    wake.setSingleShot(true);
+    connect(this, &X11Desktop::focusChanged, &wake, [&wake] { wake.start(0); });
+    wake.start(std::chrono::milliseconds(deadline.remainingTime()));
+    co_await wake;
+}
+
+// The server stamps a property change with its present time, and the event brings it back.
+quint32 X11Desktop::serverTime() {
+    if (!conn_->isValid())
+        return XCB_CURRENT_TIME;
+    clockTime_ = XCB_CURRENT_TIME;
+    xcb_change_property(conn_->get(), XCB_PROP_MODE_APPEND, clock_, XCB_ATOM_WM_NAME,
+                        XCB_ATOM_STRING, 8, 0, nullptr);
+    conn_->sync(); // the event comes before the reply
+    conn_->dispatchPending();
+    return clockTime_;
+}
+
+// The focused window; none for no window or the pointer's.
+quint32 X11Desktop::inputFocus() {
+    if (!conn_->isValid())
+        return XCB_WINDOW_NONE;
+    const XcbReply<xcb_get_input_focus_reply_t> focus(
+        xcb_get_input_focus_reply(conn_->get(), xcb_get_input_focus(conn_->get()), nullptr));
+    return focus && focus->focus != pointerRoot ? focus->focus : xcb_window_t(XCB_WINDOW_NONE);
 }
 
 quint32 X11Desktop::readActiveWindow() {
@@ -198,8 +284,12 @@ bool X11Desktop::isOwnWindow(quint32 window) {
 }
 
 void X11Desktop::onPropertyNotify(const xcb_property_notify_event_t& event) {
-    if (event.window == conn_->root() && event.atom == conn_->atom("_NET_ACTIVE_WINDOW"))
+    if (event.window == clock_) {
+        clockTime_ = event.time;
+    } else if (event.window == conn_->root() && event.atom == conn_->atom("_NET_ACTIVE_WINDOW")) {
         activeApp();
+        QMetaObject::invokeMethod(this, &X11Desktop::focusChanged, Qt::QueuedConnection);
+    }
 }
 
 void X11Desktop::watchScreen(QScreen* screen) {

@@ -2,7 +2,10 @@
 
 #include "platform/desktop.h"
 
+#include <QDeadlineTimer>
 #include <QTimer>
+
+#include <QCoro/QCoroTask>
 
 #include <memory>
 
@@ -24,11 +27,21 @@ public:
     std::optional<AppRef> frontmostApplication() override;
     qint64 processId() override;
     bool isTerminated(const AppRef& app) override;
-    bool activate(const AppRef& app) override;
+    /** Asks the window manager, as a pager with a fresh server time, and sets the keyboard
+     *  focus itself when the window manager names the window but leaves the focus elsewhere. */
+    QCoro::Task<bool> activate(AppRef app) override;
+    bool hasKeyboardFocus(const AppRef& app) override;
     bool isActive() override;
     QPoint mousePosition() override;
 
+Q_SIGNALS:
+    /** The active window or the keyboard focus changed; queued, for the waits of activate(). */
+    void focusChanged();
+
 private:
+    QCoro::Task<> waitForFocusChange(QDeadlineTimer deadline);
+    quint32 serverTime();
+    quint32 inputFocus();
     quint32 readActiveWindow();
     std::optional<AppRef> activeApp(); // read, and noted as an observation
     bool activeWindowIs(quint32 window);
@@ -39,6 +52,8 @@ private:
     void watchScreen(QScreen* screen);
 
     std::unique_ptr<XcbConnection> conn_;
+    quint32 clock_ = 0;     // an unmapped window of ours whose property changes tell the time
+    quint32 clockTime_ = 0; // the time of its last change; 0 (CurrentTime) before any
     std::optional<AppRef> lastActive_; // the active application when last read
     QTimer screensChanged_; // one notification for the burst of changes one rearrangement makes
 };
