@@ -7,7 +7,7 @@ QString message(ShortcutError error) {
     case ShortcutError::keyNotInTable:
         return QStringLiteral("Choose a letter or number.");
     case ShortcutError::noPrimaryModifier:
-        return QStringLiteral("Include Command, Control, or Option.");
+        return QStringLiteral("Include Ctrl, Alt, or Super.");
     case ShortcutError::notSaved:
         return QStringLiteral("Couldn’t save this shortcut.");
     case ShortcutError::unavailable:

@@ -169,7 +169,7 @@ TEST_F(ShortcutsTest, save_invalidOrRefused_changesNothing) {
               "This shortcut is unavailable. Choose another combination.");
     useApply();
     EXPECT_EQ(preferences.save(B{"A", false, true}).failure().message(),
-              "Include Command, Control, or Option.");
+              "Include Ctrl, Alt, or Super.");
     EXPECT_EQ(preferences.save(B{"-", false, true}).failure().message(),
               "Choose a letter or number.");
 
