@@ -377,7 +377,8 @@ TEST_F(TovikEndToEnd, escapeOnTheFirstCapture_readyWithNothingShown_commandLineR
     ASSERT_TRUE(waitForCount(tovik.pid(), monitorSize, 2));
     ASSERT_TRUE(xdotool({"key", "Escape"}));
     ASSERT_TRUE(tovik.waitForPhase("ready"));
-    const QJsonObject printed = QJsonDocument::fromJson(runTovik({"status"}).output).object();
+    const QJsonObject printed =
+        QJsonDocument::fromJson(runTovik({"status", "--json"}).output).object();
     EXPECT_EQ(printed["phase"].toString(), "ready");
     EXPECT_TRUE(printed["captures"].isArray());
     EXPECT_EQ(runTovik({"quit"}).exitCode, 0);
