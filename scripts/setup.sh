@@ -1,30 +1,52 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package the project needs to build, run and test.
-# A no-op when they are all present.
+# Installs the Debian 12 packages that are missing: those to build and run tovik, and with
+# --test also those to test and package it. Does nothing (no apt-get update) when none is.
+# As root it installs directly, otherwise through sudo; without sudo it prints the command.
 set -euo pipefail
 
-packages=(
+# To build tovik and run it.
+run_packages=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev libqt6svg6-dev qcoro-qt6-dev
+  qt6-base-dev qt6-svg-dev qcoro-qt6-dev
   libxcb1-dev libxcb-randr0-dev libxcb-shm0-dev libxcb-xtest0-dev libxcb-keysyms1-dev
   libxcb-ewmh-dev libxcb-icccm4-dev libxcb-xfixes0-dev libxcb-damage0-dev
   libdeflate-dev
-  libgtest-dev libgmock-dev
-  xvfb openbox xdotool xclip x11-utils x11-xserver-utils trayer lxterminal
-  xfwm4 dbus-daemon
   fonts-dejavu-core
 )
 
+# To run the test suite on a private X server, and to build and check the package.
+test_packages=(
+  libgtest-dev libgmock-dev
+  xvfb openbox xdotool xclip x11-utils x11-xserver-utils trayer lxterminal
+  xfwm4 dbus-daemon
+  dpkg-dev file desktop-file-utils appstream
+)
+
+packages=("${run_packages[@]}")
+case "${1:-}" in
+  --test) packages+=("${test_packages[@]}") ;;
+  "") ;;
+  *) echo "usage: scripts/setup.sh [--test]" >&2; exit 2 ;;
+esac
+
+# One dpkg-query for all of them: installed ones print "name install ok installed".
+installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null || true)
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  grep -qx "$p install ok installed" <<<"$installed" || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-if [ "$(id -u)" -ne 0 ]; then
-  echo "setup: these packages are missing; run as root to install them: ${missing[*]}" >&2
+if [ "$(id -u)" -eq 0 ]; then
+  as_root=()
+elif command -v sudo >/dev/null; then
+  echo "setup: installing the missing packages through sudo: ${missing[*]}" >&2
+  as_root=(sudo)
+else
+  echo "setup: these packages are missing; install them as root with:" >&2
+  echo "  apt-get install --no-install-recommends ${missing[*]}" >&2
   exit 1
 fi
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y --no-install-recommends "${missing[@]}"
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+  apt-get install -y --no-install-recommends "${missing[@]}"

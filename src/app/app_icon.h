@@ -4,9 +4,8 @@
 
 namespace tovik {
 
-// tovik's icon, drawn rather than loaded so that it needs no icon theme: the viewfinder in
-// orange on a dark rounded square, legible on light and dark panels alike (data/tovik.svg is
-// the same picture for the desktop entry).
+// tovik's icon, data/tovik.svg from the resource, so that it needs no icon theme: the
+// viewfinder in orange on a dark rounded square, legible on light and dark panels alike.
 QIcon appIcon();
 
 } // namespace tovik

@@ -3,6 +3,7 @@
 #include "app/control_protocol.h"
 
 #include <QLocalSocket>
+#include <QPointer>
 #include <QTimer>
 
 #include <chrono>
@@ -34,6 +35,11 @@ ControlServer::~ControlServer() {
 }
 
 void ControlServer::addCommand(const QString& name, Command command) {
+    addDeferredCommand(name,
+                       [command = std::move(command)](const Reply& reply) { reply(command()); });
+}
+
+void ControlServer::addDeferredCommand(const QString& name, DeferredCommand command) {
     commands_.insert(name, std::move(command));
 }
 
@@ -78,7 +84,16 @@ void ControlServer::read(QLocalSocket* socket) {
             socket->disconnectFromServer();
             return;
         }
-        socket->write(answer(line.trimmed()));
+        // The answer may come after the client has gone.
+        answer(line.trimmed(),
+               [socket = QPointer<QLocalSocket>(socket)](const Expected<QJsonObject>& fields) {
+                   if (!socket)
+                       return;
+                   socket->write(fields ? controlProtocol::answerLine(*fields)
+                                        : controlProtocol::errorLine(fields.failure().message()));
+                   // Written now: the command may end the process (quit).
+                   socket->flush();
+               });
         if (socket->state() != QLocalSocket::ConnectedState)
             return;
     }
@@ -88,14 +103,14 @@ void ControlServer::read(QLocalSocket* socket) {
     }
 }
 
-QByteArray ControlServer::answer(const QByteArray& line) {
+void ControlServer::answer(const QByteArray& line, const Reply& reply) {
     const Expected<QString> command = controlProtocol::parseRequest(line);
     if (!command)
-        return controlProtocol::errorLine(command.failure().message());
+        return reply(command.failure());
     const auto found = commands_.constFind(*command);
     if (found == commands_.constEnd())
-        return controlProtocol::errorLine(message(ControlError::unknownCommand));
-    return controlProtocol::answerLine((*found)());
+        return reply(Failure::of(ControlError::unknownCommand));
+    (*found)(reply);
 }
 
 } // namespace tovik

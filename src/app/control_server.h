@@ -21,11 +21,16 @@ class ControlServer : public QObject {
 public:
     // Runs a command on the main thread; answers the fields of the reply.
     using Command = std::function<QJsonObject()>;
+    // The answer of a command that finishes later: its fields, or the error it ends with.
+    using Reply = std::function<void(const Expected<QJsonObject>& answer)>;
+    // Starts a command on the main thread; it calls the reply once, now or later.
+    using DeferredCommand = std::function<void(Reply reply)>;
 
     explicit ControlServer(QObject* parent = nullptr);
     ~ControlServer() override;
 
     void addCommand(const QString& name, Command command);
+    void addDeferredCommand(const QString& name, DeferredCommand command);
 
     // Listens at `path`, replacing a socket file that no server answers on; fails when
     // another server answers there.
@@ -37,10 +42,10 @@ public:
 private:
     void accept();
     void read(QLocalSocket* socket);
-    QByteArray answer(const QByteArray& line);
+    void answer(const QByteArray& line, const Reply& reply);
 
     QLocalServer server_;
-    QHash<QString, Command> commands_;
+    QHash<QString, DeferredCommand> commands_;
 };
 
 } // namespace tovik

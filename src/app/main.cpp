@@ -1,9 +1,10 @@
-// tovik: the application, or (`tovik capture`, `tovik status`) a client of the running one.
+// tovik: the application, or (`tovik capture`, `tovik status`, ...) a client of the running one.
 #include "app/alert_runner.h"
 #include "app/app_delegate.h"
 #include "app/app_icon.h"
 #include "app/command_line.h"
 #include "app/control_client.h"
+#include "app/control_commands.h"
 #include "app/control_protocol.h"
 #include "app/control_server.h"
 #include "app/desktop_session_ui.h"
@@ -31,7 +32,6 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QJsonDocument>
 #include <QMessageBox>
 #include <QThread>
 
@@ -62,20 +62,13 @@ QString socketPathIn(const QString& directory) {
     return QDir(directory).filePath(controlProtocol::socketName());
 }
 
-// `tovik capture` and `tovik status`: one request to the running instance.
-int runClient(int argc, char** argv, AppCommand command) {
+// `tovik <command>`: one request to the running instance.
+int runClient(int argc, char** argv, const CommandLine& commandLine) {
     QCoreApplication app(argc, argv);
     const Expected<QString> directory = runtimeDirectory();
     if (!directory)
         return fail(directory.failure().message());
-    const bool status = command == AppCommand::status;
-    const Expected<QJsonObject> answer = sendControlCommand(
-        socketPathIn(*directory), status ? QStringLiteral("status") : QStringLiteral("capture"));
-    if (!answer)
-        return fail(answer.failure().message());
-    if (status)
-        std::fputs(QJsonDocument(*answer).toJson(QJsonDocument::Indented).constData(), stdout);
-    return 0;
+    return runControlCommand(commandLine, socketPathIn(*directory));
 }
 
 // A second launch: the running instance shows its session window, this one ends.
@@ -156,15 +149,7 @@ int runApp(int argc, char** argv, std::optional<SingleInstance>& instance) {
                      &SettingsWindow::present);
 
     ControlServer control;
-    control.addCommand(QStringLiteral("show"), [&delegate] {
-        delegate.applicationShouldHandleReopen();
-        return QJsonObject();
-    });
-    control.addCommand(QStringLiteral("capture"), [&delegate] {
-        delegate.startOrCapture();
-        return QJsonObject();
-    });
-    control.addCommand(QStringLiteral("status"), [&store] { return sessionStatus(store); });
+    addControlCommands(control, store, delegate);
     if (instance) {
         const Outcome listening = control.listen(instance->socketPath());
         if (!listening)
@@ -197,21 +182,24 @@ int main(int argc, char** argv) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
-    const Expected<AppCommand> command = parseCommandLine(arguments);
+    const Expected<CommandLine> command = parseCommandLine(arguments);
     if (!command) {
-        fail(command.failure().message());
-        std::fputs(qPrintable(usageText()), stderr);
-        return 2;
+        fail(command.failure().message() + QStringLiteral(" Try “tovik --help”."));
+        return exitCode::usage;
     }
-    switch (*command) {
-    case AppCommand::help:
-        std::fputs(qPrintable(usageText()), stdout);
-        return 0;
-    case AppCommand::capture:
-    case AppCommand::status:
-        return runClient(argc, argv, *command);
+    switch (command->command) {
+    case AppCommand::help: {
+        QCoreApplication app(argc, argv); // the usage line names the program as it was run
+        std::fputs(qPrintable(helpText()), stdout);
+        return exitCode::done;
+    }
+    case AppCommand::version:
+        std::fputs(qPrintable(versionText()), stdout);
+        return exitCode::done;
     case AppCommand::launch:
         break;
+    default:
+        return runClient(argc, argv, *command);
     }
 
     if (qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland"))

@@ -6,6 +6,7 @@
 #include "ui/dark_scheme.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QDesktopServices>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -25,6 +26,7 @@ const QString hintText = QStringLiteral("Enter to confirm · Delete to clear · 
 const QString invalidText = QStringLiteral("Use a letter or number with Ctrl, Alt, or Super.");
 const QString noDraftText = QStringLiteral("Press a shortcut before confirming.");
 const QString screenRecordingText = QStringLiteral("Open Screen Recording settings");
+const QString autostartText = QStringLiteral("Start tovik when I log in");
 
 constexpr int inset = 24;
 constexpr int fieldPadding = 12;
@@ -63,10 +65,11 @@ QLabel* label(const QString& text, qreal size, const QColor& colour, QWidget* pa
 } // namespace
 
 SettingsView::SettingsView(ShortcutPreferences& preferences, KeyboardLayout& keyboardLayout,
-                           QUrl screenRecordingSettings, QWidget* parent)
+                           QUrl screenRecordingSettings, AutostartEntry autostart, QWidget* parent)
     : QWidget(parent)
     , preferences_(preferences)
-    , layout_(keyboardLayout) {
+    , layout_(keyboardLayout)
+    , autostart_(std::move(autostart)) {
     setObjectName(QStringLiteral("settingsView"));
     setFixedWidth(fixedWidth);
     setPalette(darkScheme::palette());
@@ -93,6 +96,17 @@ SettingsView::SettingsView(ShortcutPreferences& preferences, KeyboardLayout& key
     stack->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     stack->addLayout(shortcut);
     stack->addWidget(loadProblem_);
+
+    autostartToggle_ = new QCheckBox(autostartText, this);
+    autostartToggle_->setObjectName(QStringLiteral("autostartToggle"));
+    autostartToggle_->setFont(systemFont(bodySize));
+    connect(autostartToggle_, &QAbstractButton::clicked, this, &SettingsView::setStartsAtLogin);
+    autostartError_ = label(QString(), captionSize, red(), this);
+    autostartError_->setObjectName(QStringLiteral("autostartError"));
+    autostartError_->setWordWrap(true);
+    autostartError_->hide();
+    stack->addWidget(autostartToggle_);
+    stack->addWidget(autostartError_);
     if (!screenRecordingSettings.isEmpty()) {
         auto* open = new CaptureButtonStyle(false, this);
         open->setObjectName(QStringLiteral("screenRecordingSettingsButton"));
@@ -194,7 +208,16 @@ void SettingsView::setShortcutError(std::optional<QString> error) {
     refresh();
 }
 
+void SettingsView::setStartsAtLogin(bool starts) {
+    const Outcome written = autostart_.setEnabled(starts);
+    autostartError_->setText(written ? QString() : written.failure().message());
+    autostartError_->setVisible(!written);
+    refresh();
+}
+
 void SettingsView::refresh() {
+    // The file may have been added or removed by hand since.
+    autostartToggle_->setChecked(autostart_.isEnabled());
     const bool recording = recorder_ != nullptr;
     fieldTitle_->setText(recording ? recordingTitle : idleTitle);
     if (recording)

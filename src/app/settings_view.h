@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/autostart_entry.h"
 #include "shortcuts/shortcut_binding.h"
 
 #include <QPointer>
@@ -10,6 +11,7 @@
 #include <optional>
 
 class QAbstractButton;
+class QCheckBox;
 class QLabel;
 
 namespace tovik {
@@ -18,9 +20,9 @@ class KeyboardLayout;
 class ShortcutPreferences;
 class ShortcutRecorder;
 
-// The settings: the capture shortcut with its recording flow, and where the desktop has
-// one, the way to the screen-recording permission settings. It talks only to the
-// preferences; the hot key follows through their hooks.
+// The settings: the capture shortcut with its recording flow, starting at login, and where
+// the desktop has one, the way to the screen-recording permission settings. It talks only
+// to the preferences and the autostart entry; the hot key follows through their hooks.
 class SettingsView : public QWidget {
     Q_OBJECT
 public:
@@ -28,7 +30,8 @@ public:
 
     // An empty `screenRecordingSettings` shows no button for them (nothing to open).
     SettingsView(ShortcutPreferences& preferences, KeyboardLayout& keyboardLayout,
-                 QUrl screenRecordingSettings = {}, QWidget* parent = nullptr);
+                 QUrl screenRecordingSettings = {}, AutostartEntry autostart = {},
+                 QWidget* parent = nullptr);
 
     // Draft = the stored binding, no message, the recorder takes the focus (again).
     void startRecording();
@@ -44,6 +47,7 @@ private:
     QWidget* buildShortcutField();
     void confirm();
     void setShortcutError(std::optional<QString> error);
+    void setStartsAtLogin(bool starts);
 
     ShortcutPreferences& preferences_;
     KeyboardLayout& layout_;
@@ -57,6 +61,9 @@ private:
     QLabel* hint_ = nullptr;
     QLabel* error_ = nullptr;
     QLabel* loadProblem_ = nullptr;
+    AutostartEntry autostart_;
+    QCheckBox* autostartToggle_ = nullptr;
+    QLabel* autostartError_ = nullptr;
     QPointer<ShortcutRecorder> recorder_;
 };
 

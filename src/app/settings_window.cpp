@@ -8,10 +8,11 @@
 namespace tovik {
 
 SettingsWindow::SettingsWindow(ShortcutPreferences& preferences, KeyboardLayout& keyboardLayout,
-                               QUrl screenRecordingSettings, QWidget* parent)
+                               QUrl screenRecordingSettings, AutostartEntry autostart,
+                               QWidget* parent)
     : QWidget(parent, Qt::Window)
-    , view_(
-          new SettingsView(preferences, keyboardLayout, std::move(screenRecordingSettings), this)) {
+    , view_(new SettingsView(preferences, keyboardLayout, std::move(screenRecordingSettings),
+                             std::move(autostart), this)) {
     setObjectName(QStringLiteral("settingsWindow"));
     setWindowTitle(QStringLiteral("tovik Settings"));
     setPalette(darkScheme::palette());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/autostart_entry.h"
+
 #include <QUrl>
 #include <QWidget>
 
@@ -15,7 +17,8 @@ class SettingsWindow : public QWidget {
     Q_OBJECT
 public:
     SettingsWindow(ShortcutPreferences& preferences, KeyboardLayout& keyboardLayout,
-                   QUrl screenRecordingSettings = {}, QWidget* parent = nullptr);
+                   QUrl screenRecordingSettings = {}, AutostartEntry autostart = {},
+                   QWidget* parent = nullptr);
 
     SettingsView* view() const { return view_; }
     // Shows the window, or brings it to the front with the keyboard.

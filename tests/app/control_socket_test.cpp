@@ -1,6 +1,5 @@
 // The control socket, its line protocol, the runtime folder, the single-instance lock and
-// the command line.
-#include "app/command_line.h"
+// (the command line: command_line_test).
 #include "app/control_client.h"
 #include "app/control_protocol.h"
 #include "app/control_server.h"
@@ -131,7 +130,7 @@ TEST(RuntimeDirectory, missingOrSharedSessionFolder_aPrivateTempFolder_neverASha
     qputenv("TMPDIR", savedTmp);
 }
 
-TEST(SingleInstanceAndCommandLine, secondClaimFailsUntilTheFirstEnds_unknownWordsRefused) {
+TEST(SingleInstance, secondClaimFailsUntilTheFirstEnds) {
     QTemporaryDir dir;
     auto first = std::make_unique<SingleInstance>(dir.path());
     SingleInstance second(dir.path());
@@ -140,11 +139,6 @@ TEST(SingleInstanceAndCommandLine, secondClaimFailsUntilTheFirstEnds_unknownWord
     first.reset();
     EXPECT_TRUE(second.claim());
     EXPECT_EQ(second.socketPath(), dir.filePath("tovik.sock"));
-
-    EXPECT_EQ(parseCommandLine({}).value(), AppCommand::launch);
-    EXPECT_EQ(parseCommandLine({"capture"}).value(), AppCommand::capture);
-    EXPECT_TRUE(parseCommandLine({"Capture"}).failure().is(CommandLineError::unknownCommand));
-    EXPECT_TRUE(parseCommandLine({"status", "now"}).failure().is(CommandLineError::extraArgument));
 }
 
 } // namespace

@@ -9,6 +9,8 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
@@ -79,8 +81,44 @@ protected:
     ShortcutPreferences preferences{path};
     QList<B> applied;
     bool applyResult = true;
-    SettingsWindow window{preferences, layout};
+    QString autostartPath = dir.filePath(QStringLiteral("autostart/tovik.desktop"));
+    SettingsWindow window{preferences, layout, QUrl(), AutostartEntry(autostartPath)};
 };
+
+TEST_F(SettingsWindowTest, startAtLogin_writesAndRemovesTheAutostartEntry_showsTheFile) {
+    auto* toggle = child<QCheckBox>("autostartToggle");
+    EXPECT_EQ(toggle->text(), "Start tovik when I log in");
+    EXPECT_FALSE(toggle->isChecked());
+    toggle->click();
+    QFile entry(autostartPath);
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    EXPECT_EQ(entry.readAll(), AutostartEntry::contents(QCoreApplication::applicationFilePath()));
+    entry.close();
+    EXPECT_TRUE(toggle->isChecked());
+    toggle->click();
+    EXPECT_FALSE(QFile::exists(autostartPath) || toggle->isChecked());
+
+    // Put there, or removed, by hand: shown when the window next refreshes.
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.close();
+    window.view()->refresh();
+    EXPECT_TRUE(toggle->isChecked());
+    ASSERT_TRUE(entry.remove());
+    window.view()->refresh();
+    EXPECT_FALSE(toggle->isChecked());
+    // A folder that cannot hold it: the file system's words, and the toggle stays off.
+    QFile blocker(dir.filePath(QStringLiteral("autostart")));
+    ASSERT_TRUE(QDir(blocker.fileName()).removeRecursively() && blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    toggle->click();
+    EXPECT_FALSE(toggle->isChecked());
+    EXPECT_TRUE(shown("autostartError"));
+    EXPECT_TRUE(text("autostartError").startsWith(blocker.fileName()))
+        << text("autostartError").toStdString();
+
+    // Exec= quoted as desktop entries ask: a space, $, \ and % survive.
+    EXPECT_TRUE(AutostartEntry::contents(R"(/a b/$x\y%)").contains(R"(Exec="/a b/\\$x\\\\y%%")"));
+}
 
 TEST_F(SettingsWindowTest, recordAndConfirm_savesByKeyPosition_windowShortcutsNeverFire) {
     EXPECT_EQ(window.view()->width(), 420);

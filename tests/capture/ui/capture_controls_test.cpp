@@ -81,20 +81,45 @@ TEST(CompactAction, showsOnlyItsSymbol_titleIsTooltipAndAccessibleName) {
     EXPECT_EQ(calls, 1);
 }
 
-TEST(Symbols, knownNamesDrawAndUnknownOnesDrawNothing) {
-    for (const auto& [name, known] : {std::pair{u"pencil.tip", true},
-                                      {u"doc.on.clipboard", true},
-                                      {u"no.such.symbol", false}}) {
-        QImage symbol(24, 24, QImage::Format_Alpha8);
-        symbol.fill(Qt::transparent);
-        QPainter painter(&symbol);
-        paintSymbol(painter, QRectF(0, 0, 24, 24), name, Qt::white);
-        painter.end();
-        const auto inked = std::count_if(symbol.constBits(), symbol.constBits() + 24 * 24,
-                                         [](uchar alpha) { return alpha > 128; });
-        EXPECT_EQ(inked > 10, known) << QString::fromUtf16(name).toStdString();
-        EXPECT_EQ(inked == 0, !known) << QString::fromUtf16(name).toStdString();
+// Pixels of a symbol drawn in a square of `side` that are more than half covered.
+qsizetype inkOf(QStringView name, int side, QColor color = Qt::white, QImage* drawn = nullptr) {
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    paintSymbol(painter, QRectF(0, 0, side, side), name, color);
+    painter.end();
+    if (drawn)
+        *drawn = image;
+    qsizetype ink = 0;
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x)
+            ink += qAlpha(image.pixel(x, y)) > 128;
     }
+    return ink;
+}
+
+TEST(Symbols, everySymbolTheViewsNameDrawsInTheAskedColourAtAnySize_unknownOnesNothing) {
+    for (const char16_t* name :
+         {u"xmark", u"checkmark", u"plus", u"line.3.horizontal", u"chevron.up", u"chevron.down",
+          u"arrow.uturn.backward", u"pencil.tip", u"selection.pin.in.out", u"doc.on.doc",
+          u"doc.on.clipboard", u"viewfinder", u"arrow.up.right.square", u"slider.horizontal.3",
+          u"stop.fill", u"gearshape", u"trash", u"ellipsis"}) {
+        const QString text = QString::fromUtf16(name);
+        EXPECT_TRUE(hasSymbol(name)) << text.toStdString();
+        const qsizetype small = inkOf(name, 24), large = inkOf(name, 96);
+        EXPECT_GT(small, 10) << text.toStdString();
+        // Four times the side: more than four times the ink (lines and areas both grow).
+        EXPECT_GT(large, small * 4) << text.toStdString();
+    }
+    EXPECT_FALSE(hasSymbol(u"no.such.symbol"));
+    EXPECT_EQ(inkOf(u"no.such.symbol", 24), 0);
+
+    QImage drawn;
+    const QColor blue(0x20, 0x80, 0xff);
+    inkOf(u"stop.fill", 48, blue, &drawn);
+    EXPECT_EQ(drawn.pixelColor(24, 24), blue);
+    inkOf(u"stop.fill", 48, QColor(0x20, 0x80, 0xff, 128), &drawn);
+    EXPECT_NEAR(drawn.pixelColor(24, 24).alpha(), 128, 2); // the colour's alpha as opacity
 }
 
 } // namespace
