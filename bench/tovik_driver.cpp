@@ -24,6 +24,8 @@ constexpr xcb_keysym_t keysymControl = 0xffe3; // Control_L
 constexpr xcb_keysym_t keysymShift = 0xffe1;   // Shift_L
 constexpr xcb_keysym_t keysymS = 0x0073;       // s
 constexpr xcb_keysym_t keysymEscape = 0xff1b;
+constexpr xcb_keysym_t keysymReturn = 0xff0d;
+constexpr quint8 primaryButton = 1;
 
 // Probe points, in from the corners: far from the hint text in the middle, and covering
 // both ends of the one image a repaint of the whole overlay puts on the screen.
@@ -113,9 +115,13 @@ void TovikDriver::stopTovik() {
 }
 
 QString TovikDriver::phase() const {
-    const auto answer = tovik::sendControlCommand(runtime_.filePath(QStringLiteral("tovik.sock")),
-                                                  QStringLiteral("status"), 2s);
-    return answer ? answer->value(QStringLiteral("phase")).toString() : QString();
+    return command(QStringLiteral("status"), 2s).value(QStringLiteral("phase")).toString();
+}
+
+QJsonObject TovikDriver::command(const QString& name, std::chrono::milliseconds timeout) const {
+    const auto answer = tovik::sendControlCommand(
+        runtime_.filePath(QStringLiteral("tovik.sock")), name, timeout);
+    return answer ? *answer : QJsonObject();
 }
 
 void TovikDriver::fakeKey(quint8 type, xcb_keycode_t keycode) {
@@ -147,6 +153,32 @@ void TovikDriver::pressEscape() {
     const xcb_keycode_t escape = *xcb_key_symbols_get_keycode(symbols_, keysymEscape);
     fakeKey(XCB_KEY_PRESS, escape);
     fakeKey(XCB_KEY_RELEASE, escape);
+    sync();
+}
+
+void TovikDriver::pressConfirm() {
+    const xcb_keycode_t control = *xcb_key_symbols_get_keycode(symbols_, keysymControl);
+    const xcb_keycode_t enter = *xcb_key_symbols_get_keycode(symbols_, keysymReturn);
+    fakeKey(XCB_KEY_PRESS, control);
+    fakeKey(XCB_KEY_PRESS, enter);
+    fakeKey(XCB_KEY_RELEASE, enter);
+    fakeKey(XCB_KEY_RELEASE, control);
+    sync();
+}
+
+void TovikDriver::drag(QPoint from, QPoint to) {
+    const auto move = [this](QPoint at) {
+        xcb_test_fake_input(conn_, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, screen_->root,
+                            qint16(at.x()), qint16(at.y()), 0);
+        sync();
+    };
+    move(from);
+    xcb_test_fake_input(conn_, XCB_BUTTON_PRESS, primaryButton, XCB_CURRENT_TIME, XCB_NONE, 0, 0,
+                        0);
+    move((from + to) / 2);
+    move(to);
+    xcb_test_fake_input(conn_, XCB_BUTTON_RELEASE, primaryButton, XCB_CURRENT_TIME, XCB_NONE, 0,
+                        0, 0);
     sync();
 }
 
@@ -209,13 +241,27 @@ bool TovikDriver::waitForReady(std::chrono::milliseconds timeout) {
     return false;
 }
 
-qint64 TovikDriver::residentKb() const {
+qint64 TovikDriver::statusKb(const char* field) const {
     QFile status(QStringLiteral("/proc/%1/status").arg(process_.processId()));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
     }
     return -1;
+}
+
+qint64 TovikDriver::residentKb() const {
+    return statusKb("VmRSS:");
+}
+
+qint64 TovikDriver::peakResidentKb() const {
+    return statusKb("VmHWM:");
+}
+
+bool TovikDriver::resetPeakResident() const {
+    // Writing 5 to clear_refs sets the peak back to the current resident set.
+    QFile refs(QStringLiteral("/proc/%1/clear_refs").arg(process_.processId()));
+    return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
 }

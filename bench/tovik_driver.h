@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QJsonObject>
+#include <QPoint>
 #include <QProcess>
 #include <QRgb>
 #include <QSize>
@@ -39,18 +41,27 @@ public:
     /** Presses and releases Ctrl+Shift+S; the moment the press reached the server. */
     Clock::time_point pressHotKey();
     void pressEscape();
+    /** Ctrl+Return: confirms the capture being edited. */
+    void pressConfirm();
+    /** Drags with the primary button, as a user selects a region. */
+    void drag(QPoint from, QPoint to);
     /** Waits until the server shows the dimmed overlay at both probe points (top-left and
      *  bottom-right corners); the moment it saw that. */
     std::optional<Clock::time_point> waitForOverlay(std::chrono::milliseconds timeout);
     /** Waits until tovik is back in `ready` and the desktop shows through again. */
     bool waitForReady(std::chrono::milliseconds timeout);
     QString phase() const;
+    /** One request on tovik's control socket; empty when it failed. */
+    QJsonObject command(const QString& name, std::chrono::milliseconds timeout) const;
 
-    /** Resident set of tovik in kB, from /proc. */
+    /** Resident set of tovik in kB, from /proc; the peak since start or since the last reset. */
     qint64 residentKb() const;
+    qint64 peakResidentKb() const;
+    bool resetPeakResident() const;
 
 private:
     void fakeKey(quint8 type, xcb_keycode_t keycode);
+    qint64 statusKb(const char* field) const;
     void sync();
     QRgb pixel(int x, int y);
     bool probesShow(bool dimmed);
