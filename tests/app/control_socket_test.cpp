@@ -6,15 +6,19 @@
 #include "app/control_server.h"
 #include "app/runtime_directory.h"
 #include "app/single_instance.h"
+#include "app/termination_signals.h"
 
 #include <QFile>
 #include <QJsonDocument>
 #include <QLocalSocket>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
 #include <sys/stat.h>
 
 namespace tovik {
@@ -145,6 +149,18 @@ TEST(SingleInstanceAndCommandLine, secondClaimFailsUntilTheFirstEnds_unknownWord
     EXPECT_EQ(parseCommandLine({"capture"}).value(), AppCommand::capture);
     EXPECT_TRUE(parseCommandLine({"Capture"}).failure().is(CommandLineError::unknownCommand));
     EXPECT_TRUE(parseCommandLine({"status", "now"}).failure().is(CommandLineError::extraArgument));
+}
+
+TEST(TerminationSignals, signalsBeyondWhatTheQueueHolds_leaveErrnoAlone_andAreStillReceived) {
+    TerminationSignals termination;
+    QSignalSpy received(&termination, &TerminationSignals::received);
+    // Far more than the socket holds before the main thread reads it: the last writes fail.
+    for (int i = 0; i < 5000; ++i)
+        ::raise(SIGHUP);
+    errno = EDOM; // as code interrupted between a failing call and its errno check has it
+    ::raise(SIGTERM);
+    EXPECT_EQ(errno, EDOM);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return received.size() > 0; }));
 }
 
 } // namespace
