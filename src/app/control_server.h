@@ -4,23 +4,29 @@
 
 #include <QHash>
 #include <QJsonObject>
-#include <QLocalServer>
 #include <QObject>
+#include <QTimer>
 
 #include <functional>
 
 class QLocalSocket;
+class QSocketNotifier;
 
 namespace tovik {
 
 // The running instance's end of the control socket: reads one request a line, runs the
 // named command and writes one answer a line. Bad requests get an error answer; a line
 // longer than the protocol allows ends the connection. Only this user can connect.
+// Clients beyond maxClients, and any while the process is out of file descriptors, are
+// answered "busy" and let go; the socket keeps listening through both.
 class ControlServer : public QObject {
     Q_OBJECT
 public:
     // Runs a command on the main thread; answers the fields of the reply.
     using Command = std::function<QJsonObject()>;
+
+    // Connections served at once; each costs a descriptor for as long as it stays open.
+    static constexpr int maxClients = 16;
 
     explicit ControlServer(QObject* parent = nullptr);
     ~ControlServer() override;
@@ -32,15 +38,28 @@ public:
     Outcome listen(const QString& path);
     // Stops listening and removes the socket file.
     void close();
-    bool isListening() const { return server_.isListening(); }
+    bool isListening() const { return listener_ >= 0; }
+    // Connections open now.
+    int clientCount() const { return clients_; }
 
 private:
-    void accept();
+    void acceptPending();
+    bool refuseWithSpare();
+    void pause();
+    void resume();
+    void serve(QLocalSocket* socket);
     void read(QLocalSocket* socket);
     QByteArray answer(const QByteArray& line);
 
-    QLocalServer server_;
     QHash<QString, Command> commands_;
+    QString path_;
+    int listener_ = -1;
+    // Held in reserve: closed for a moment when the process is out of descriptors, so the
+    // waiting client can be taken in and told, rather than left waiting in the backlog.
+    int spare_ = -1;
+    QSocketNotifier* notifier_ = nullptr;
+    QTimer resumeTimer_;
+    int clients_ = 0;
 };
 
 } // namespace tovik

@@ -19,7 +19,14 @@
 
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace tovik {
 namespace {
@@ -44,6 +51,7 @@ protected:
         socket.connectToServer(path);
         socket.waitForConnected(1000);
         socket.write(bytes);
+        socket.flush(); // before the server takes the connection in
         QList<QJsonObject> answers;
         (void)QTest::qWaitFor([&] {
             while (socket.canReadLine())
@@ -110,6 +118,151 @@ TEST_F(ControlServerTest, oversizedLine_isRefusedAndTheConnectionClosed) {
     EXPECT_EQ(shows, 0);
     EXPECT_TRUE(
         exchange("{\"command\":\"show\"}\n", 1).value(0).value("ok").toBool()); // still serving
+}
+
+// A lower limit on open descriptors with every number below it taken, until destroyed.
+// (Not lower than the number of descriptors the event loop polls: poll() refuses more.)
+class DescriptorShortage {
+public:
+    explicit DescriptorShortage(rlim_t limit)
+        : saved_(DescriptorShortage::limit()) {
+        rlimit lowered = saved_;
+        lowered.rlim_cur = std::min(limit, saved_.rlim_cur);
+        ::setrlimit(RLIMIT_NOFILE, &lowered);
+        for (int fd = ::dup(0); fd >= 0; fd = ::dup(0))
+            taken_.push_back(fd);
+    }
+    ~DescriptorShortage() {
+        for (const int fd : taken_)
+            ::close(fd);
+        ::setrlimit(RLIMIT_NOFILE, &saved_);
+    }
+    static rlimit limit() {
+        rlimit current{};
+        ::getrlimit(RLIMIT_NOFILE, &current);
+        return current;
+    }
+
+private:
+    rlimit saved_;
+    std::vector<int> taken_;
+};
+
+// Clients in a child process that connect all at once, say nothing and read the one
+// answer each gets. Only async-signal-safe calls after the fork.
+class FloodingProcess {
+public:
+    struct Result {
+        int connected = 0;
+        int toldBusy = 0;
+    };
+
+    static constexpr int maxCount = 1000;
+
+    FloodingProcess(const QString& path, int count, const rlimit& limit) {
+        const QByteArray busy = controlProtocol::errorLine(message(ControlError::busy));
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, QFile::encodeName(path).constData(),
+                     sizeof address.sun_path - 1);
+        int ready[2], release[2];
+        if (::pipe2(ready, O_CLOEXEC) != 0 || ::pipe2(release, O_CLOEXEC) != 0)
+            return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            // Copies of this process's sockets would keep its connections open.
+            const auto [low, high] = std::minmax(ready[1], release[0]);
+            ::close_range(3, unsigned(low) - 1, 0);
+            ::close_range(unsigned(low) + 1, unsigned(high) - 1, 0);
+            ::close_range(unsigned(high) + 1, ~0u, 0);
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+            const timeval timeout{5, 0}; // a server that stopped accepting fails, never hangs
+            Result result;
+            pollfd fds[maxCount];
+            count = std::min(count, maxCount);
+            for (int i = 0; i < count; ++i) {
+                fds[i] = {::socket(AF_UNIX, SOCK_STREAM, 0), POLLIN, 0};
+                ::setsockopt(fds[i].fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+                result.connected += ::connect(fds[i].fd, reinterpret_cast<sockaddr*>(&address),
+                                              sizeof address) == 0;
+            }
+            // Each answer is read once the server has closed its end; for 10 s at most.
+            int answered = 0;
+            for (int round = 0; round < 100 && answered < count; ++round) {
+                if (::poll(fds, nfds_t(count), 100) < 0)
+                    break;
+                for (int i = 0; i < count; ++i) {
+                    if (fds[i].fd < 0 || fds[i].revents == 0)
+                        continue;
+                    char answer[256];
+                    const ssize_t size = ::recv(fds[i].fd, answer, sizeof answer, MSG_WAITALL);
+                    result.toldBusy += size == busy.size() &&
+                                       std::memcmp(answer, busy.constData(), size_t(size)) == 0;
+                    ++answered;
+                    fds[i].fd = -1; // poll skips it from now on
+                }
+            }
+            (void)!::write(ready[1], &result, sizeof result);
+            char done;
+            (void)!::read(release[0], &done, 1); // until the test is done
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        ::close(release[0]);
+        ready_ = ready[0];
+        release_ = release[1];
+        ::fcntl(ready_, F_SETFL, O_NONBLOCK);
+    }
+    ~FloodingProcess() {
+        if (pid_ <= 0)
+            return;
+        ::close(release_);
+        ::close(ready_);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    // What the clients saw, once every one has its answer or gave up waiting for it.
+    std::optional<Result> result() {
+        Result result;
+        const bool done = QTest::qWaitFor(
+            [&] { return ::read(ready_, &result, sizeof result) == sizeof result; }, 30000);
+        return done ? std::optional(result) : std::nullopt;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int ready_ = -1, release_ = -1;
+};
+
+TEST_F(ControlServerTest,
+       floodBeyondTheCapAndTheDescriptorLimit_extraClientsToldBusy_stillListening) {
+    ASSERT_TRUE(server.listen(path).ok());
+    std::vector<std::unique_ptr<QLocalSocket>> idle;
+    for (int i = 0; i < ControlServer::maxClients; ++i) {
+        idle.push_back(std::make_unique<QLocalSocket>());
+        idle.back()->connectToServer(path);
+        ASSERT_TRUE(idle.back()->waitForConnected(1000));
+    }
+    const QJsonObject beyondTheCap = exchange("{\"command\":\"show\"}\n", 1).value(0);
+    EXPECT_EQ(beyondTheCap.value("error").toString().toStdString(),
+              message(ControlError::busy).toStdString());
+
+    // More clients than the cap and than the limit on descriptors, all at once.
+    constexpr int limit = 256;
+    FloodingProcess clients(path, limit + 100, DescriptorShortage::limit());
+    // Out of descriptors, as with the usual limit of 1,024 and as many idle clients.
+    DescriptorShortage shortage(limit);
+    const std::optional<FloodingProcess::Result> seen = clients.result();
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(seen->connected, limit + 100);
+    EXPECT_EQ(seen->toldBusy, limit + 100);
+    EXPECT_TRUE(server.isListening());
+    EXPECT_TRUE(QFile::exists(path));
+
+    // Once the idle clients leave, requests are served again, still under the low limit.
+    idle.clear();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.clientCount() == 0; }));
+    EXPECT_TRUE(exchange("{\"command\":\"show\"}\n", 1).value(0).value("ok").toBool());
+    EXPECT_EQ(shows, 1);
 }
 
 TEST(RuntimeDirectory, missingOrSharedSessionFolder_aPrivateTempFolder_neverASharedOrALink) {
