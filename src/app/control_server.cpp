@@ -144,22 +144,33 @@ void ControlServer::acceptPending() {
             return;
         // Out of descriptors (EMFILE, ENFILE) or kernel memory: the listening socket stays,
         // unlike QLocalServer's, which closes and removes it on any failed accept.
-        if ((error == EMFILE || error == ENFILE) && refuseWithSpare())
-            continue;
+        if (error == EMFILE || error == ENFILE) {
+            switch (refuseWithSpare()) {
+            case Refusal::refused:
+                continue;
+            case Refusal::noneWaiting:
+                return;
+            case Refusal::noSpare:
+                break;
+            }
+        }
         pause();
         return;
     }
 }
 
-bool ControlServer::refuseWithSpare() {
+ControlServer::Refusal ControlServer::refuseWithSpare() {
     if (spare_ < 0)
-        return false;
+        return Refusal::noSpare;
     ::close(spare_);
     const int fd = acceptOne(listener_);
+    const bool waiting = fd >= 0 || errno != EAGAIN;
     if (fd >= 0)
         refuse(fd);
     spare_ = openSpare();
-    return fd >= 0;
+    if (fd >= 0)
+        return Refusal::refused;
+    return waiting ? Refusal::noSpare : Refusal::noneWaiting;
 }
 
 void ControlServer::pause() {

@@ -44,7 +44,9 @@ public:
 
 private:
     void acceptPending();
-    bool refuseWithSpare();
+    enum class Refusal { refused, noneWaiting, noSpare };
+    // Takes a waiting client in on the spare descriptor and refuses it.
+    Refusal refuseWithSpare();
     void pause();
     void resume();
     void serve(QLocalSocket* socket);

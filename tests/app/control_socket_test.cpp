@@ -26,6 +26,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace tovik {
@@ -187,8 +188,14 @@ public:
                                               sizeof address) == 0;
             }
             // Each answer is read once the server has closed its end; for 10 s at most.
+            const auto seconds = [] {
+                timespec now{};
+                ::clock_gettime(CLOCK_MONOTONIC, &now);
+                return now.tv_sec;
+            };
+            const time_t deadline = seconds() + 10;
             int answered = 0;
-            for (int round = 0; round < 100 && answered < count; ++round) {
+            while (answered < count && seconds() < deadline) {
                 if (::poll(fds, nfds_t(count), 100) < 0)
                     break;
                 for (int i = 0; i < count; ++i) {
