@@ -2,15 +2,16 @@
 // xdotool, the tray, the command line, the control socket and what the X server shows.
 #include "app/control_client.h"
 #include "app/floating_toolbar.h"
-#include "support/store_fixture.h"
 #include "capture/ui/capture_draft.h"
 #include "capture/ui/capture_editor.h"
 #include "capture/ui/capture_overlay_window.h"
 #include "platform/x11_test_env.h"
 #include "shortcuts/shortcut_preferences.h"
+#include "support/store_fixture.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -328,6 +329,23 @@ TEST_F(TovikEndToEnd, escapeOnTheFirstCapture_readyWithNothingShown_commandLineR
     EXPECT_TRUE(printed["captures"].isArray());
     EXPECT_EQ(tovik.waitForExit(true), 0);
     EXPECT_FALSE(QFile::exists(tovik.socketPath()));
+}
+
+TEST_F(TovikEndToEnd, noDisplayToOpen_saysWhichVariable_endsWithCode1AndNoLock) {
+    const QString lock = QFileInfo(tovik.socketPath()).dir().filePath(QStringLiteral("tovik.lock"));
+    for (const QString& display : {QString(), QStringLiteral(":999")}) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), display);
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(TOVIK_EXECUTABLE), {});
+        ASSERT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 1);
+        EXPECT_TRUE(process.readAllStandardError().contains("DISPLAY")) << display.toStdString();
+        EXPECT_FALSE(QFile::exists(lock));
+    }
 }
 
 TEST_F(TovikEndToEnd, waylandSession_saysSoAndEndsWithoutCapturing) {
