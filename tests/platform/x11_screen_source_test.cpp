@@ -77,6 +77,16 @@ private:
     std::thread thread_;
 };
 
+bool serverHas(const char* extension) {
+    xcb_connection_t* conn = xcb_connect(nullptr, nullptr);
+    xcb_query_extension_reply_t* reply = xcb_query_extension_reply(
+        conn, xcb_query_extension(conn, uint16_t(strlen(extension)), extension), nullptr);
+    const bool present = reply && reply->present;
+    std::free(reply);
+    xcb_disconnect(conn);
+    return present;
+}
+
 class X11ScreenSourceTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(splitIntoTwoMonitors()); }
@@ -102,6 +112,8 @@ TEST_F(X11ScreenSourceTest, grab_patternOnEachMonitor_isPixelExactInQtsOrderAndS
     PaintedWindow leftWindow(onLeft, pattern(onLeft.size(), 1));
     PaintedWindow rightWindow(onRight, pattern(onRight.size(), 2));
     ASSERT_TRUE(leftWindow.waitUntilDrawn() && rightWindow.waitUntilDrawn());
+    // Run twice by CTest: on a server with MIT-SHM and on one without.
+    EXPECT_EQ(serverHas("MIT-SHM"), !qgetenv("TOVIK_XVFB_ARGS").contains("-extension MIT-SHM"));
     source.warmUp(); // the buffers made ahead serve the grabs that follow
 
     const QList<ScreenInfo> screens = source.screens();
