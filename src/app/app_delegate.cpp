@@ -38,6 +38,8 @@ void AppDelegate::applicationDidFinishLaunching() {
             self->startOrCapture();
     });
     store.setSessionShortcutAvailable(services_.sessionShortcut.registerShortcut());
+    connect(&services_.sessionShortcut, &GlobalShortcut::lost, this,
+            [this] { services_.store.setSessionShortcutAvailable(false); });
 
     buildStatusMenu();
     if (services_.updates.updatesEnabled())

@@ -3,11 +3,11 @@
 #include "app/app_delegate.h"
 #include "app/idle_memory_trim.h"
 
-#include "support/store_fixture.h"
 #include "shortcuts/global_shortcut.h"
 #include "shortcuts/shortcut_preferences.h"
 #include "support/fake_hot_key_backend.h"
 #include "support/fake_updater.h"
+#include "support/store_fixture.h"
 #include "updates/update_controller.h"
 
 #include <QAction>
@@ -131,6 +131,11 @@ TEST_F(AppDelegateTest,
     ASSERT_TRUE(hotKeys.current.has_value());
     EXPECT_EQ(hotKeys.current->keysym, ctrlAltK.hotKeyGrab()->keysym);
     EXPECT_TRUE(store.sessionShortcutAvailable());
+
+    // A keyboard change that leaves the keys to another client takes the hot key away.
+    hotKeys.loseGrab();
+    EXPECT_FALSE(shortcut.isLive());
+    EXPECT_FALSE(store.sessionShortcutAvailable());
 }
 
 TEST_F(AppDelegateTest, shutdown_releasesTheHotKeyAndHooksAndClosesWindows) {
