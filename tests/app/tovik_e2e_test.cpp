@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QUrl>
 
 #include <csignal>
 
@@ -301,6 +302,66 @@ TEST_F(TovikEndToEnd, hotKey_captureWithPenAndComment_toolbarPastesIntoTheReceiv
     screenshot(unfolded->geometry.adjusted(-40, -40, 40, 40), "e2e-toolbar-unfolded.png");
     tray.kill();
     tray.waitForFinished();
+}
+
+// Monitors at different scales (Qt's per-screen factors, named by RandR monitor): each
+// capture is a PNG of the selection times its monitor's scale, the pen stroke where drawn.
+TEST_F(TovikEndToEnd, mixedScales_eachCaptureAtItsMonitorsScale_withThePenWhereDrawn) {
+    qputenv("QT_SCREEN_SCALE_FACTORS", "left=1;right=2");
+    const bool started = tovik.start();
+    qunsetenv("QT_SCREEN_SCALE_FACTORS");
+    ASSERT_TRUE(started);
+    PasteReceiver receiver;
+    ASSERT_TRUE(receiver.start());
+
+    struct Capture {
+        QPoint monitor; // device pixels
+        int scale;
+        QRect selection; // points on that monitor
+        QPoint stroke;   // the pen stroke's start in points, 100 points long
+    };
+    const Capture captures[] = {{rightMonitor, 2, QRect(100, 150, 250, 175), QPoint(150, 200)},
+                                {QPoint(0, 0), 1, QRect(200, 300, 500, 350), QPoint(300, 400)}};
+    for (const Capture& c : captures) {
+        const auto device = [&c](QPointF point) { return c.monitor + (point * c.scale).toPoint(); };
+        pressHotKey();
+        ASSERT_TRUE(drag(
+            device(c.selection.topLeft()),
+            device(c.selection.topLeft() + QPoint(c.selection.width(), c.selection.height()))));
+        ASSERT_TRUE(waitForCount(tovik.pid(), monitorSize, 1));
+        const QRectF panel =
+            CaptureOverlayWindow::editorFrame(QSizeF(monitorSize) / c.scale, QRectF(c.selection));
+        ASSERT_TRUE(clickAt(device(panel.topLeft() + QPointF(pen))));
+        ASSERT_TRUE(drag(device(c.stroke), device(c.stroke + QPoint(100, 0))));
+        ASSERT_TRUE(xdotool({"key", "ctrl+Return"}));
+        ASSERT_TRUE(tovik.waitForPhase("monitoring"));
+    }
+
+    std::optional<XWindow> toolbar;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        for (const XWindow& w : windowsOf(tovik.pid()))
+            toolbar = w.geometry.size() == foldedToolbar || w.geometry.size() == foldedToolbar * 2
+                          ? w
+                          : toolbar;
+        return toolbar.has_value();
+    }));
+    const int toolbarScale = toolbar->geometry.width() / foldedToolbar.width();
+    ASSERT_TRUE(clickAt(toolbar->geometry.topLeft() + paste * toolbarScale));
+    ASSERT_TRUE(receiver.waitForPastes(2));
+    const QStringList files =
+        receiver.pastes()[0]["uris"].toString().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(files.size(), 2);
+    for (int i = 0; i < 2; ++i) {
+        const Capture& c = captures[i];
+        const QImage image(QUrl(files[i]).toLocalFile());
+        EXPECT_EQ(image.size(), c.selection.size() * c.scale) << i;
+        // The stroke's middle, in the marks' orange.
+        const QColor stroke =
+            image.pixelColor((c.stroke - c.selection.topLeft() + QPoint(50, 0)) * c.scale);
+        EXPECT_TRUE(stroke.red() > 200 && stroke.green() > 60 && stroke.green() < 150 &&
+                    stroke.blue() < 100)
+            << i << " " << stroke.name().toStdString();
+    }
 }
 
 TEST_F(TovikEndToEnd, escapeOnTheFirstCapture_readyWithNothingShown_commandLineReachesIt) {
