@@ -17,6 +17,11 @@
 #include <QUrl>
 
 #include <csignal>
+#include <cstring>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace tovik {
 namespace {
@@ -407,6 +412,35 @@ TEST_F(TovikEndToEnd, noDisplayToOpen_saysWhichVariable_endsWithCode1AndNoLock) 
         EXPECT_TRUE(process.readAllStandardError().contains("DISPLAY")) << display.toStdString();
         EXPECT_FALSE(QFile::exists(lock));
     }
+}
+
+TEST_F(TovikEndToEnd, controlSocketFlood_beyondItsDescriptorLimit_statusAnswersAfterwards) {
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit lowered = saved;
+    lowered.rlim_cur = 128; // tovik's own limit, as it inherits it
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    const bool launched = tovik.launch();
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    ASSERT_TRUE(launched);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !tovik.status().isEmpty(); }, 10000));
+
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, QFile::encodeName(tovik.socketPath()).constData(),
+                 sizeof address.sun_path - 1);
+    std::vector<int> idle;
+    int connected = 0;
+    for (int i = 0; i < 300; ++i) {
+        idle.push_back(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        connected +=
+            ::connect(idle.back(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    EXPECT_EQ(connected, 300);
+    // Once they go, `tovik status` is answered again: the socket survived them.
+    for (const int fd : idle)
+        ::close(fd);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return runTovik({"status"}).exitCode == 0; }));
 }
 
 TEST_F(TovikEndToEnd, waylandSession_saysSoAndEndsWithoutCapturing) {
