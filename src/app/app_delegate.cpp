@@ -39,6 +39,8 @@ void AppDelegate::applicationDidFinishLaunching() {
             self->startOrCapture();
     });
     store.setSessionShortcutAvailable(services_.sessionShortcut.registerShortcut());
+    connect(&services_.sessionShortcut, &GlobalShortcut::lost, this,
+            [this] { services_.store.setSessionShortcutAvailable(false); });
 
     buildStatusMenu();
     connect(&store, &SessionStore::sessionShortcutAvailableChanged, this,

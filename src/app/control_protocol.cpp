@@ -41,6 +41,8 @@ QString message(ControlError error) {
         return QStringLiteral("tovik’s answer could not be read.");
     case ControlError::alreadyRunning:
         return QStringLiteral("Another tovik already answers on the control socket.");
+    case ControlError::busy:
+        return QStringLiteral("tovik is busy with other requests. Try again in a moment.");
     }
     return {};
 }

@@ -17,6 +17,7 @@ enum class ControlError {
     noAnswer,       // the server did not answer in time
     badAnswer,      // the answer could not be read
     alreadyRunning, // another server answers on the socket
+    busy,           // the server has no room for another client now
 };
 
 QString message(ControlError error);

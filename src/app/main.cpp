@@ -24,6 +24,7 @@
 #include "platform/x11/x11_keyboard_layout.h"
 #include "platform/x11/x11_screen_source.h"
 #include "platform/x11/x11_sticky_windows.h"
+#include "platform/x11/xcb_connection.h"
 #include "session/session_store.h"
 #include "shortcuts/global_shortcut.h"
 #include "shortcuts/shortcut_preferences.h"
@@ -87,6 +88,22 @@ int showRunningInstance(int argc, char** argv, const QString& socketPath) {
             return fail(message(ControlError::noAnswer));
         QThread::msleep(50);
     }
+}
+
+// Qt aborts when it cannot open a display, with advice about reinstalling; say what is
+// missing instead, before the instance lock is taken.
+std::optional<QString> missingDisplay() {
+    const QString display = qEnvironmentVariable("DISPLAY");
+    if (display.isEmpty() && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return QStringLiteral("There is no display to run on: neither DISPLAY nor "
+                              "WAYLAND_DISPLAY is set. Start tovik from a desktop session.");
+    if (display.isEmpty())
+        return QStringLiteral("tovik needs an X11 display, but DISPLAY is not set (only "
+                              "WAYLAND_DISPLAY is). Log in with an X11 session to use tovik.");
+    if (!canOpenDisplay())
+        return QStringLiteral("The X display “%1” that DISPLAY names could not be opened.")
+            .arg(display);
+    return std::nullopt;
 }
 
 // An X11 client sees neither other windows' pixels nor the keyboard under Wayland.
@@ -202,6 +219,8 @@ int main(int argc, char** argv) {
         return runClient(argc, argv, *command);
     }
 
+    if (const std::optional<QString> problem = missingDisplay())
+        return fail(*problem);
     if (qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland"))
         return refuseWayland(argc, argv);
 

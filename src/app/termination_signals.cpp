@@ -3,6 +3,7 @@
 #include <QSocketNotifier>
 
 #include <array>
+#include <cerrno>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -16,8 +17,11 @@ constexpr std::array handledSignals{SIGTERM, SIGINT, SIGHUP};
 int signalSockets[2] = {-1, -1};
 
 void onSignal(int) {
+    // The interrupted code may be about to read errno; a full socket makes write() set it.
+    const int savedErrno = errno;
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(signalSockets[0], &byte, 1);
+    errno = savedErrno;
 }
 } // namespace
 

@@ -29,6 +29,9 @@ public:
 Q_SIGNALS:
     /** The grabbed combination was pressed; delivered on the main thread. */
     void pressed();
+    /** The grab is gone without ungrab(): after a keyboard change the combination could not be
+     * grabbed again (another client holds it, or no key produces it any more). */
+    void grabLost();
 };
 
 } // namespace tovik

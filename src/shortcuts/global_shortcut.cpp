@@ -11,6 +11,7 @@ GlobalShortcut::GlobalShortcut(HotKeyBackend& backend, ShortcutPreferences& pref
     , backend_(backend)
     , preferences_(preferences) {
     connect(&backend_, &HotKeyBackend::pressed, this, &GlobalShortcut::handlePress);
+    connect(&backend_, &HotKeyBackend::grabLost, this, &GlobalShortcut::handleLostGrab);
 }
 
 GlobalShortcut::~GlobalShortcut() {
@@ -39,6 +40,13 @@ void GlobalShortcut::handlePress() {
     // A press that arrives after unregistering belongs to no registration of ours.
     if (live_ && onPress_)
         onPress_();
+}
+
+void GlobalShortcut::handleLostGrab() {
+    if (!live_)
+        return;
+    live_ = false;
+    Q_EMIT lost();
 }
 
 } // namespace tovik

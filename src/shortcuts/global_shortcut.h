@@ -33,8 +33,14 @@ public:
     // Back to Idle; safe when nothing is registered.
     void unregisterShortcut();
 
+Q_SIGNALS:
+    // The live hot key stopped working on its own (a keyboard change left its keys to
+    // another client); it is Idle now.
+    void lost();
+
 private:
     void handlePress();
+    void handleLostGrab();
 
     HotKeyBackend& backend_;
     ShortcutPreferences& preferences_;

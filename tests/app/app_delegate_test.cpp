@@ -133,6 +133,11 @@ TEST_F(AppDelegateTest,
     ASSERT_TRUE(hotKeys.current.has_value());
     EXPECT_EQ(hotKeys.current->keysym, ctrlAltK.hotKeyGrab()->keysym);
     EXPECT_TRUE(store.sessionShortcutAvailable());
+
+    // A keyboard change that leaves the keys to another client takes the hot key away.
+    hotKeys.loseGrab();
+    EXPECT_FALSE(shortcut.isLive());
+    EXPECT_FALSE(store.sessionShortcutAvailable());
 }
 
 TEST_F(AppDelegateTest, heldByAnotherClient_triedAgainWhenTheSessionOrSettingsWindowOpens) {

@@ -5,16 +5,24 @@
 #include "app/control_server.h"
 #include "app/runtime_directory.h"
 #include "app/single_instance.h"
+#include "app/termination_signals.h"
 
 #include <QFile>
 #include <QJsonDocument>
 #include <QLocalSocket>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace tovik {
 namespace {
@@ -39,6 +47,7 @@ protected:
         socket.connectToServer(path);
         socket.waitForConnected(1000);
         socket.write(bytes);
+        socket.flush(); // before the server takes the connection in
         QList<QJsonObject> answers;
         (void)QTest::qWaitFor([&] {
             while (socket.canReadLine())
@@ -107,6 +116,84 @@ TEST_F(ControlServerTest, oversizedLine_isRefusedAndTheConnectionClosed) {
         exchange("{\"command\":\"show\"}\n", 1).value(0).value("ok").toBool()); // still serving
 }
 
+// A lower limit on open descriptors with every number below it taken, until destroyed.
+// (Not lower than the number of descriptors the event loop polls: poll() refuses more.)
+class DescriptorShortage {
+public:
+    explicit DescriptorShortage(rlim_t limit) {
+        ::getrlimit(RLIMIT_NOFILE, &saved_);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = std::min(limit, saved_.rlim_cur);
+        ::setrlimit(RLIMIT_NOFILE, &lowered);
+        for (int fd = ::dup(0); fd >= 0; fd = ::dup(0))
+            taken_.push_back(fd);
+    }
+    ~DescriptorShortage() {
+        for (const int fd : taken_)
+            ::close(fd);
+        ::setrlimit(RLIMIT_NOFILE, &saved_);
+    }
+
+private:
+    rlimit saved_{};
+    std::vector<int> taken_;
+};
+
+TEST_F(ControlServerTest,
+       floodBeyondTheCapAndTheDescriptorLimit_extraClientsToldBusy_stillListening) {
+    ASSERT_TRUE(server.listen(path).ok());
+    std::vector<std::unique_ptr<QLocalSocket>> idle;
+    for (int i = 0; i < ControlServer::maxClients; ++i) {
+        idle.push_back(std::make_unique<QLocalSocket>());
+        idle.back()->connectToServer(path);
+        ASSERT_TRUE(idle.back()->waitForConnected(1000));
+    }
+    const QJsonObject beyondTheCap = exchange("{\"command\":\"show\"}\n", 1).value(0);
+    EXPECT_EQ(beyondTheCap.value("error").toString().toStdString(),
+              message(ControlError::busy).toStdString());
+
+    // More clients than the limit on descriptors, waiting while the server is out of them,
+    // as with the usual limit of 1,024 and as many idle clients.
+    constexpr int limit = 256;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, QFile::encodeName(path).constData(),
+                 sizeof address.sun_path - 1);
+    QList<int> waiting;
+    for (int i = 0; i < limit + 100; ++i) {
+        waiting.append(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        ASSERT_EQ(::connect(waiting.last(), reinterpret_cast<sockaddr*>(&address), sizeof address),
+                  0);
+    }
+    {
+        const DescriptorShortage shortage(limit);
+        const QByteArray busy = controlProtocol::errorLine(message(ControlError::busy));
+        int toldBusy = 0;
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            for (qsizetype i = waiting.size() - 1; i >= 0; --i) {
+                char answer[256];
+                const ssize_t size = ::recv(waiting[i], answer, sizeof answer, MSG_DONTWAIT);
+                if (size < 0)
+                    continue; // nothing yet
+                toldBusy += QByteArray(answer, int(size)) == busy;
+                ::close(waiting.takeAt(i));
+            }
+            return waiting.isEmpty();
+        }));
+        EXPECT_EQ(toldBusy, limit + 100);
+        EXPECT_TRUE(server.isListening());
+        EXPECT_TRUE(QFile::exists(path));
+
+        // Once the idle clients leave, requests are served again, still under the low limit.
+        idle.clear();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server.clientCount() == 0; }));
+        EXPECT_TRUE(exchange("{\"command\":\"show\"}\n", 1).value(0).value("ok").toBool());
+    }
+    EXPECT_EQ(shows, 1);
+    for (const int fd : waiting)
+        ::close(fd);
+}
+
 TEST(RuntimeDirectory, missingOrSharedSessionFolder_aPrivateTempFolder_neverASharedOrALink) {
     const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR"), savedTmp = qgetenv("TMPDIR");
     QTemporaryDir tmp, runtime;
@@ -139,6 +226,18 @@ TEST(SingleInstance, secondClaimFailsUntilTheFirstEnds) {
     first.reset();
     EXPECT_TRUE(second.claim());
     EXPECT_EQ(second.socketPath(), dir.filePath("tovik.sock"));
+}
+
+TEST(TerminationSignals, signalsBeyondWhatTheQueueHolds_leaveErrnoAlone_andAreStillReceived) {
+    TerminationSignals termination;
+    QSignalSpy received(&termination, &TerminationSignals::received);
+    // Far more than the socket holds before the main thread reads it: the last writes fail.
+    for (int i = 0; i < 5000; ++i)
+        ::raise(SIGHUP);
+    errno = EDOM; // as code interrupted between a failing call and its errno check has it
+    ::raise(SIGTERM);
+    EXPECT_EQ(errno, EDOM);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return received.size() > 0; }));
 }
 
 } // namespace

@@ -14,11 +14,17 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QUrl>
 
 #include <csignal>
+#include <cstring>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace tovik {
 namespace {
@@ -360,6 +366,66 @@ TEST_F(TovikEndToEnd, hotKey_captureWithPenAndComment_toolbarPastesIntoTheReceiv
     tray.waitForFinished();
 }
 
+// Monitors at different scales (Qt's per-screen factors, named by RandR monitor): each
+// capture is a PNG of the selection times its monitor's scale, the pen stroke where drawn.
+TEST_F(TovikEndToEnd, mixedScales_eachCaptureAtItsMonitorsScale_withThePenWhereDrawn) {
+    qputenv("QT_SCREEN_SCALE_FACTORS", "left=1;right=2");
+    const bool started = tovik.start();
+    qunsetenv("QT_SCREEN_SCALE_FACTORS");
+    ASSERT_TRUE(started);
+    PasteReceiver receiver;
+    ASSERT_TRUE(receiver.start());
+
+    struct Capture {
+        QPoint monitor; // device pixels
+        int scale;
+        QRect selection; // points on that monitor
+        QPoint stroke;   // the pen stroke's start in points, 100 points long
+    };
+    const Capture captures[] = {{rightMonitor, 2, QRect(100, 150, 250, 175), QPoint(150, 200)},
+                                {QPoint(0, 0), 1, QRect(200, 300, 500, 350), QPoint(300, 400)}};
+    for (const Capture& c : captures) {
+        const auto device = [&c](QPointF point) { return c.monitor + (point * c.scale).toPoint(); };
+        pressHotKey();
+        ASSERT_TRUE(drag(
+            device(c.selection.topLeft()),
+            device(c.selection.topLeft() + QPoint(c.selection.width(), c.selection.height()))));
+        ASSERT_TRUE(waitForCount(tovik.pid(), monitorSize, 1));
+        const QRectF panel =
+            CaptureOverlayWindow::editorFrame(QSizeF(monitorSize) / c.scale, QRectF(c.selection));
+        ASSERT_TRUE(clickAt(device(panel.topLeft() + QPointF(pen))));
+        ASSERT_TRUE(drag(device(c.stroke), device(c.stroke + QPoint(100, 0))));
+        ASSERT_TRUE(xdotool({"key", "ctrl+Return"}));
+        ASSERT_TRUE(tovik.waitForPhase("monitoring"));
+    }
+
+    std::optional<XWindow> toolbar;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        for (const XWindow& w : windowsOf(tovik.pid()))
+            toolbar = w.geometry.size() == foldedToolbar || w.geometry.size() == foldedToolbar * 2
+                          ? w
+                          : toolbar;
+        return toolbar.has_value();
+    }));
+    const int toolbarScale = toolbar->geometry.width() / foldedToolbar.width();
+    ASSERT_TRUE(clickAt(toolbar->geometry.topLeft() + paste * toolbarScale));
+    ASSERT_TRUE(receiver.waitForPastes(2));
+    const QStringList files =
+        receiver.pastes()[0]["uris"].toString().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(files.size(), 2);
+    for (int i = 0; i < 2; ++i) {
+        const Capture& c = captures[i];
+        const QImage image(QUrl(files[i]).toLocalFile());
+        EXPECT_EQ(image.size(), c.selection.size() * c.scale) << i;
+        // The stroke's middle, in the marks' orange.
+        const QColor stroke =
+            image.pixelColor((c.stroke - c.selection.topLeft() + QPoint(50, 0)) * c.scale);
+        EXPECT_TRUE(stroke.red() > 200 && stroke.green() > 60 && stroke.green() < 150 &&
+                    stroke.blue() < 100)
+            << i << " " << stroke.name().toStdString();
+    }
+}
+
 TEST_F(TovikEndToEnd, escapeOnTheFirstCapture_readyWithNothingShown_commandLineReachesIt) {
     EXPECT_NE(runTovik({"status"}).exitCode, 0); // no instance yet
     ASSERT_TRUE(tovik.start());
@@ -475,6 +541,50 @@ TEST_F(TovikEndToEnd, quit_endsTheProcessEveryTime) {
     }
     tray.kill();
     tray.waitForFinished();
+TEST_F(TovikEndToEnd, noDisplayToOpen_saysWhichVariable_endsWithCode1AndNoLock) {
+    const QString lock = QFileInfo(tovik.socketPath()).dir().filePath(QStringLiteral("tovik.lock"));
+    for (const QString& display : {QString(), QStringLiteral(":999")}) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), display);
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(TOVIK_EXECUTABLE), {});
+        ASSERT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 1);
+        EXPECT_TRUE(process.readAllStandardError().contains("DISPLAY")) << display.toStdString();
+        EXPECT_FALSE(QFile::exists(lock));
+    }
+}
+
+TEST_F(TovikEndToEnd, controlSocketFlood_beyondItsDescriptorLimit_statusAnswersAfterwards) {
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit lowered = saved;
+    lowered.rlim_cur = 128; // tovik's own limit, as it inherits it
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    const bool launched = tovik.launch();
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    ASSERT_TRUE(launched);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !tovik.status().isEmpty(); }, 10000));
+
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, QFile::encodeName(tovik.socketPath()).constData(),
+                 sizeof address.sun_path - 1);
+    std::vector<int> idle;
+    int connected = 0;
+    for (int i = 0; i < 300; ++i) {
+        idle.push_back(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        connected +=
+            ::connect(idle.back(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    EXPECT_EQ(connected, 300);
+    // Once they go, `tovik status` is answered again: the socket survived them.
+    for (const int fd : idle)
+        ::close(fd);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return runTovik({"status"}).exitCode == 0; }));
 }
 
 TEST_F(TovikEndToEnd, waylandSession_saysSoAndEndsWithoutCapturing) {

@@ -8,6 +8,7 @@
 #include "x11_test_env.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
@@ -106,6 +107,53 @@ TEST_F(X11DesktopInputTest, grab_variantHeldByAnotherClient_failsAndLeavesNothin
     ASSERT_FALSE(isFree(s));
     backend.ungrab();
     EXPECT_TRUE(isFree(s));
+}
+
+// Keycodes that produce nothing in the server's keyboard mapping now.
+QList<quint8> unusedKeycodes() {
+    QList<quint8> unused;
+    for (const QByteArray& line : runTool("xmodmap", {"-pke"}).output.split('\n')) {
+        const QList<QByteArray> words = line.simplified().split(' ');
+        if (words.size() == 3 && words[0] == "keycode" && words[2] == "=")
+            unused.append(quint8(words[1].toUInt()));
+    }
+    return unused;
+}
+
+// Changes the core keyboard mapping, as xmodmap and setxkbmap do on a running desktop.
+bool remap(const QStringList& expressions) {
+    QStringList arguments;
+    for (const QString& expression : expressions)
+        arguments << "-e" << expression;
+    return runTool("xmodmap", arguments).exitCode == 0;
+}
+
+TEST_F(X11DesktopInputTest, keymapChange_grabFollowsTheKey_aKeyTakenByAnotherClientIsLostLoudly) {
+    const QList<quint8> unused = unusedKeycodes();
+    ASSERT_GE(unused.size(), 2);
+    const QString moved = QString::number(unused[0]), takenKey = QString::number(unused[1]);
+    const QString original = QString::number(s);
+    const auto restore = qScopeGuard([&] {
+        remap({"keycode " + moved + " =", "keycode " + takenKey + " =",
+               "keycode " + original + " = s S"});
+    });
+    QSignalSpy lost(&backend, &HotKeyBackend::grabLost);
+    ASSERT_TRUE(backend.grab(sKeysym, ctrlShift));
+
+    // S moves to another key: the grab moves with it.
+    ASSERT_TRUE(remap({"keycode " + original + " = x X", "keycode " + moved + " = s S"}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !isFree(unused[0]); }));
+    EXPECT_TRUE(isFree(s));
+    press("ctrl+shift+s");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pressed.size() == 1; }));
+
+    // Moved again, onto a key another client already holds with these modifiers.
+    ASSERT_TRUE(observer.grabKey(unused[1], ctrlShift));
+    ASSERT_TRUE(remap({"keycode " + moved + " =", "keycode " + takenKey + " = s S"}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return lost.size() == 1; }));
+    observer.ungrabKey(unused[1], ctrlShift);
+    EXPECT_TRUE(isFree(unused[1]));
+    EXPECT_TRUE(isFree(unused[0]));
 }
 
 TEST_F(X11DesktopInputTest, frontmostAndActivate_followOtherApplicationsOnly) {

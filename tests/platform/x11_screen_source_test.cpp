@@ -77,6 +77,33 @@ private:
     std::thread thread_;
 };
 
+bool serverHas(const char* extension) {
+    xcb_connection_t* conn = xcb_connect(nullptr, nullptr);
+    xcb_query_extension_reply_t* reply = xcb_query_extension_reply(
+        conn, xcb_query_extension(conn, uint16_t(strlen(extension)), extension), nullptr);
+    const bool present = reply && reply->present;
+    std::free(reply);
+    xcb_disconnect(conn);
+    return present;
+}
+
+// Before the screen is split into monitors, so it runs first: one output, as Xvfb starts.
+// CTest runs it again on a server without RandR, where the one screen is the whole root.
+TEST(X11ScreenSourceBeforeRandrMonitors, theOutputOrTheWholeScreen_matchesQtsScreen_grabIsExact) {
+    ASSERT_EQ(QGuiApplication::screens().size(), 1);
+    const QRect area(1700, 900, 300, 160);
+    PaintedWindow window(area, pattern(area.size(), 4));
+    ASSERT_TRUE(window.waitUntilDrawn());
+    X11ScreenSource source(2); // what a server with RandR 1.2 to 1.4 offers
+
+    const QList<ScreenInfo> screens = source.screens();
+    ASSERT_EQ(screens.size(), 1);
+    EXPECT_TRUE(screens[0].displayId.has_value());
+    const Expected<QImage> image = source.grab(screens[0], QSize(2560, 1440));
+    ASSERT_TRUE(image.ok()) << image.failure().message().toStdString();
+    EXPECT_EQ(image->copy(area), pattern(area.size(), 4));
+}
+
 class X11ScreenSourceTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(splitIntoTwoMonitors()); }
@@ -102,6 +129,8 @@ TEST_F(X11ScreenSourceTest, grab_patternOnEachMonitor_isPixelExactInQtsOrderAndS
     PaintedWindow leftWindow(onLeft, pattern(onLeft.size(), 1));
     PaintedWindow rightWindow(onRight, pattern(onRight.size(), 2));
     ASSERT_TRUE(leftWindow.waitUntilDrawn() && rightWindow.waitUntilDrawn());
+    // Run twice by CTest: on a server with MIT-SHM and on one without.
+    EXPECT_EQ(serverHas("MIT-SHM"), !qgetenv("TOVIK_XVFB_ARGS").contains("-extension MIT-SHM"));
     source.warmUp(); // the buffers made ahead serve the grabs that follow
 
     const QList<ScreenInfo> screens = source.screens();

@@ -30,6 +30,10 @@ public:
     }
 
     void press() { Q_EMIT pressed(); }
+    void loseGrab() {
+        current.reset();
+        Q_EMIT grabLost();
+    }
 
     bool refuse = false;         // answer every grab as taken by another client
     QList<Grab> requests;        // every grab asked for, refused ones included

@@ -5,11 +5,13 @@
 set -euo pipefail
 
 size=${TOVIK_TEST_SCREEN:-2560x1440}
+# Extra Xvfb arguments, split on spaces: "-extension MIT-SHM" for a server without it.
+read -r -a extra <<<"${TOVIK_XVFB_ARGS:-}"
 tmp=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$tmp"' EXIT
 
 # -displayfd picks a free display number, so parallel runs never collide.
-Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp +extension RANDR 3>"$tmp/display" 2>"$tmp/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp +extension RANDR ${extra[@]+"${extra[@]}"} 3>"$tmp/display" 2>"$tmp/xvfb.log" &
 # Bounds are generous: CI machines under load start both slowly.
 for _ in $(seq 400); do [ -s "$tmp/display" ] && break; sleep 0.05; done
 [ -s "$tmp/display" ] || { echo "with_display: Xvfb did not start" >&2; cat "$tmp/xvfb.log" >&2; exit 1; }

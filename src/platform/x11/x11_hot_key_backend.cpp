@@ -106,8 +106,10 @@ void X11HotKeyBackend::onMapping(const xcb_mapping_notify_event_t& event) {
         return;
     // The key may have moved to another keycode, or NumLock to another modifier.
     releaseKeys();
-    if (!grabKeys(*combination_))
-        combination_.reset();
+    if (grabKeys(*combination_))
+        return;
+    combination_.reset();
+    Q_EMIT grabLost();
 }
 
 } // namespace tovik

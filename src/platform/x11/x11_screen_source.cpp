@@ -9,9 +9,18 @@
 
 #include <xcb/randr.h>
 
+#include <algorithm>
+
 namespace tovik {
 
-X11ScreenSource::X11ScreenSource()
+namespace {
+// RandR 1.x minor versions: outputs and CRTCs; their current state without probing; monitors.
+constexpr quint32 outputsMinor = 2;
+constexpr quint32 currentResourcesMinor = 3;
+constexpr quint32 monitorsMinor = 5;
+} // namespace
+
+X11ScreenSource::X11ScreenSource(quint32 newestRandrMinor)
     : conn_(std::make_unique<XcbConnection>())
     , grabber_(std::make_unique<X11ImageGrabber>(*conn_))
     , settler_(std::make_unique<X11WindowSettler>(*conn_)) {
@@ -23,8 +32,10 @@ X11ScreenSource::X11ScreenSource()
     if (!randr || !randr->present)
         return;
     const XcbReply<xcb_randr_query_version_reply_t> version(xcb_randr_query_version_reply(
-        conn_->get(), xcb_randr_query_version(conn_->get(), 1, 5), nullptr));
-    hasMonitors_ = version && (version->major_version > 1 || version->minor_version >= 5);
+        conn_->get(), xcb_randr_query_version(conn_->get(), 1, newestRandrMinor), nullptr));
+    // Outputs and CRTCs came with 1.2; what came before cannot tell monitors apart.
+    if (version && version->major_version == 1 && version->minor_version >= outputsMinor)
+        randrMinor_ = std::min(version->minor_version, newestRandrMinor);
 }
 
 X11ScreenSource::~X11ScreenSource() = default;
@@ -37,7 +48,10 @@ QList<ScreenInfo> X11ScreenSource::screens() {
         // By name, not geometry: with Qt's scale factors a QScreen's geometry is in logical
         // pixels while monitors are in device pixels.
         for (const Monitor& monitor : std::as_const(monitors_)) {
-            if (monitor.name == info.name)
+            // Without RandR Qt, too, knows one screen only: the whole root window.
+            const bool wholeScreen =
+                monitor.name.isEmpty() && QGuiApplication::screens().size() == 1;
+            if (monitor.name == info.name || wholeScreen)
                 info.displayId = monitor.id;
         }
         result.append(info);
@@ -91,8 +105,18 @@ std::optional<QRect> X11ScreenSource::monitorArea(std::optional<quint32> id) con
 }
 
 QList<X11ScreenSource::Monitor> X11ScreenSource::monitors() {
-    if (!hasMonitors_)
+    if (!conn_->isValid())
         return {};
+    if (randrMinor_ >= monitorsMinor)
+        return randrMonitors();
+    if (randrMinor_ >= outputsMinor)
+        return randrOutputs();
+    const xcb_screen_t* screen = conn_->screen();
+    return {
+        {conn_->root(), QString(), QRect(0, 0, screen->width_in_pixels, screen->height_in_pixels)}};
+}
+
+QList<X11ScreenSource::Monitor> X11ScreenSource::randrMonitors() {
     const XcbReply<xcb_randr_get_monitors_reply_t> reply(xcb_randr_get_monitors_reply(
         conn_->get(), xcb_randr_get_monitors(conn_->get(), conn_->root(), true), nullptr));
     if (!reply)
@@ -103,6 +127,47 @@ QList<X11ScreenSource::Monitor> X11ScreenSource::monitors() {
         const xcb_randr_monitor_info_t& info = *it.data;
         result.append(
             {info.name, atomName(info.name), QRect(info.x, info.y, info.width, info.height)});
+    }
+    return result;
+}
+
+// Before RandR 1.5 each output that a CRTC drives is a monitor, named as Qt names its screen.
+QList<X11ScreenSource::Monitor> X11ScreenSource::randrOutputs() {
+    xcb_connection_t* conn = conn_->get();
+    // Without "current", the server probes the outputs, which can take a noticeable time.
+    const XcbReply<xcb_randr_get_screen_resources_current_reply_t> current(
+        randrMinor_ >= currentResourcesMinor
+            ? xcb_randr_get_screen_resources_current_reply(
+                  conn, xcb_randr_get_screen_resources_current(conn, conn_->root()), nullptr)
+            : nullptr);
+    const XcbReply<xcb_randr_get_screen_resources_reply_t> probed(
+        current ? nullptr
+                : xcb_randr_get_screen_resources_reply(
+                      conn, xcb_randr_get_screen_resources(conn, conn_->root()), nullptr));
+    if (!current && !probed)
+        return {};
+    const xcb_randr_output_t* outputs =
+        current ? xcb_randr_get_screen_resources_current_outputs(current.get())
+                : xcb_randr_get_screen_resources_outputs(probed.get());
+    const int count = current ? xcb_randr_get_screen_resources_current_outputs_length(current.get())
+                              : xcb_randr_get_screen_resources_outputs_length(probed.get());
+    const xcb_timestamp_t time = current ? current->config_timestamp : probed->config_timestamp;
+
+    QList<Monitor> result;
+    for (int i = 0; i < count; ++i) {
+        const XcbReply<xcb_randr_get_output_info_reply_t> output(xcb_randr_get_output_info_reply(
+            conn, xcb_randr_get_output_info(conn, outputs[i], time), nullptr));
+        if (!output || output->connection != XCB_RANDR_CONNECTION_CONNECTED ||
+            output->crtc == XCB_NONE)
+            continue;
+        const XcbReply<xcb_randr_get_crtc_info_reply_t> crtc(xcb_randr_get_crtc_info_reply(
+            conn, xcb_randr_get_crtc_info(conn, output->crtc, time), nullptr));
+        if (!crtc || crtc->width == 0 || crtc->height == 0)
+            continue;
+        const QString name = QString::fromUtf8(
+            reinterpret_cast<const char*>(xcb_randr_get_output_info_name(output.get())),
+            xcb_randr_get_output_info_name_length(output.get()));
+        result.append({outputs[i], name, QRect(crtc->x, crtc->y, crtc->width, crtc->height)});
     }
     return result;
 }

@@ -12,13 +12,17 @@ class XcbConnection;
 class X11ImageGrabber;
 class X11WindowSettler;
 
-// Screens as Qt lists them, matched by name to RandR monitors; grabs of the root window.
+// Screens as Qt lists them, matched by name to RandR monitors (or, before RandR 1.5, to the
+// outputs that show a part of the screen; without RandR, the one screen is the whole root
+// window); grabs of the root window.
 // This app's windows are not hidden here (that is their owners' call: the session hides its
 // window and toolbar before a capture), but a grab waits until the windows the app has
 // hidden are off the screen and what they covered is drawn again.
 class X11ScreenSource final : public ScreenSource {
 public:
-    X11ScreenSource();
+    /** Uses RandR up to 1.`newestRandrMinor` (the server may offer less); tests lower it to
+     *  take an older server's path. */
+    explicit X11ScreenSource(quint32 newestRandrMinor = 5);
     ~X11ScreenSource() override;
 
     /** X11 asks no permission to read the screen. */
@@ -33,12 +37,15 @@ public:
 
 private:
     struct Monitor {
-        quint32 id; // the monitor's name atom: stable while the server runs
-        QString name;
+        quint32 id;   // the monitor's name atom, the output, or the root window: stable while
+                      // the server runs
+        QString name; // empty for the whole screen of a server without RandR
         QRect pixels;
     };
 
     QList<Monitor> monitors();
+    QList<Monitor> randrMonitors();
+    QList<Monitor> randrOutputs();
     std::optional<QRect> monitorArea(std::optional<quint32> id) const;
     QString atomName(quint32 atom);
 
@@ -47,7 +54,7 @@ private:
     std::unique_ptr<X11WindowSettler> settler_;
     QList<Monitor> monitors_; // as last read
     QHash<quint32, QString> atomNames_;
-    bool hasMonitors_ = false;
+    quint32 randrMinor_ = 0; // of RandR 1.x; 0 when the server has none or below 1.2
 };
 
 } // namespace tovik

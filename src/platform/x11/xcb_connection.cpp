@@ -68,6 +68,13 @@ void XcbConnection::setEventHandler(EventHandler handler) {
     handler_ = std::move(handler);
 }
 
+bool canOpenDisplay() {
+    xcb_connection_t* conn = xcb_connect(nullptr, nullptr);
+    const bool opened = !xcb_connection_has_error(conn);
+    xcb_disconnect(conn);
+    return opened;
+}
+
 void XcbConnection::dispatch(bool readSocket) {
     if (!conn_)
         return;

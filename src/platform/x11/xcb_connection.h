@@ -62,6 +62,9 @@ private:
     EventHandler handler_;
 };
 
+/** Whether the X display that DISPLAY names accepts a connection now. */
+bool canOpenDisplay();
+
 /** The response type of an event without the bit that marks it as sent by a client. */
 inline quint8 eventType(const xcb_generic_event_t& event) {
     return event.response_type & 0x7f;
