@@ -541,6 +541,8 @@ TEST_F(TovikEndToEnd, quit_endsTheProcessEveryTime) {
     }
     tray.kill();
     tray.waitForFinished();
+}
+
 TEST_F(TovikEndToEnd, noDisplayToOpen_saysWhichVariable_endsWithCode1AndNoLock) {
     const QString lock = QFileInfo(tovik.socketPath()).dir().filePath(QStringLiteral("tovik.lock"));
     for (const QString& display : {QString(), QStringLiteral(":999")}) {
