@@ -6,9 +6,9 @@
 #include <QtEndian>
 
 #include <libdeflate.h>
+#include <sys/mman.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -137,10 +137,6 @@ size_t compressRows(const QImage& image, uchar* filtered, uchar* out, size_t cap
 
 } // namespace
 
-void PngWorkspace::FreeDeleter::operator()(void* p) const {
-    std::free(p);
-}
-
 void PngWorkspace::CompressorDeleter::operator()(libdeflate_compressor* c) const {
     libdeflate_free_compressor(c);
 }
@@ -148,12 +144,24 @@ void PngWorkspace::CompressorDeleter::operator()(libdeflate_compressor* c) const
 PngWorkspace::PngWorkspace() = default;
 PngWorkspace::~PngWorkspace() = default;
 
-uchar* PngWorkspace::reserve(Buffer& buffer, size_t& capacity, size_t size) {
-    if (capacity < size) {
-        buffer.reset(static_cast<uchar*>(std::malloc(size)));
-        capacity = buffer ? size : 0;
-    }
-    return buffer.get();
+uchar* PngWorkspace::Buffer::reserve(size_t size) {
+    if (size_ >= size)
+        return data_;
+    release();
+    void* mapped =
+        ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED)
+        return nullptr;
+    data_ = static_cast<uchar*>(mapped);
+    size_ = size;
+    return data_;
+}
+
+void PngWorkspace::Buffer::release() {
+    if (data_)
+        ::munmap(data_, size_);
+    data_ = nullptr;
+    size_ = 0;
 }
 
 libdeflate_compressor* PngWorkspace::compressor() {
@@ -163,9 +171,8 @@ libdeflate_compressor* PngWorkspace::compressor() {
 }
 
 void PngWorkspace::release() {
-    filtered_.reset();
-    file_.reset();
-    filteredSize_ = fileSize_ = 0;
+    filtered_.release();
+    file_.release();
 }
 
 Expected<QByteArray> pngData(const QImage& source, PngWorkspace& workspace) {

@@ -22,28 +22,37 @@ public:
     PngWorkspace(const PngWorkspace&) = delete;
     PngWorkspace& operator=(const PngWorkspace&) = delete;
 
-    uchar* filtered(size_t size) { return reserve(filtered_, filteredSize_, size); }
-    uchar* file(size_t size) { return reserve(file_, fileSize_, size); }
+    uchar* filtered(size_t size) { return filtered_.reserve(size); }
+    uchar* file(size_t size) { return file_.reserve(size); }
     libdeflate_compressor* compressor(); // none when it cannot be made
     // Bytes held by the buffers.
-    size_t bufferBytes() const { return filteredSize_ + fileSize_; }
-    // Gives the buffers back; the compressor stays.
+    size_t bufferBytes() const { return filtered_.size() + file_.size(); }
+    // Gives the buffers back to the system; the compressor stays.
     void release();
 
 private:
-    struct FreeDeleter {
-        void operator()(void* p) const;
+    // Mapped straight from the system, so that giving it back really returns the memory:
+    // the allocator would keep freed blocks of this size in the thread's arena.
+    class Buffer {
+    public:
+        Buffer() = default;
+        ~Buffer() { release(); }
+        Buffer(const Buffer&) = delete;
+        Buffer& operator=(const Buffer&) = delete;
+        uchar* reserve(size_t size);
+        void release();
+        size_t size() const { return size_; }
+
+    private:
+        uchar* data_ = nullptr;
+        size_t size_ = 0;
     };
     struct CompressorDeleter {
         void operator()(libdeflate_compressor* c) const;
     };
-    using Buffer = std::unique_ptr<uchar[], FreeDeleter>;
-    static uchar* reserve(Buffer& buffer, size_t& capacity, size_t size);
 
     Buffer filtered_;
-    size_t filteredSize_ = 0;
     Buffer file_;
-    size_t fileSize_ = 0;
     std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor_;
 };
 
