@@ -37,7 +37,6 @@
 #include <QThread>
 
 #include <cstdio>
-#include <malloc.h>
 #include <optional>
 
 namespace tovik {
@@ -47,8 +46,6 @@ using namespace std::chrono_literals;
 
 // How long a second launch waits for a first one that is still starting.
 constexpr auto startingInstanceWait = 5s;
-// Allocations from this size up are mapped on their own.
-constexpr int largeBlock = 1 << 20;
 // Between sessions for this long, tovik gives back the memory kept for fast captures.
 constexpr auto idleBeforeTrim = 10s;
 
@@ -133,10 +130,6 @@ void traceCaptures(SessionStore& store) {
 }
 
 int runApp(int argc, char** argv, std::optional<SingleInstance>& instance) {
-    // Snapshots and captures are megabytes each and come and go all session: map every
-    // large block on its own, so that freeing one gives it back to the system at once
-    // (by default the allocator raises this bound as blocks are freed, and keeps them).
-    mallopt(M_MMAP_THRESHOLD, largeBlock);
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("tovik"), appIcon()));
