@@ -61,10 +61,10 @@ int PngEncoderPool::defaultWorkers() {
     return std::max(1, QThread::idealThreadCount());
 }
 
-PngEncoderPool::PngEncoderPool(int workers)
+PngEncoderPool::PngEncoderPool(int workers, int nice)
     : workspaceShare_(workspaceLimit / size_t(std::max(1, workers))) {
     for (int i = 0; i < std::max(1, workers); ++i)
-        workers_.emplace_back([this](std::stop_token stop) { work(stop); });
+        workers_.emplace_back([this, nice](std::stop_token stop) { work(stop, nice); });
 }
 
 PngEncoderPool::~PngEncoderPool() {
@@ -97,9 +97,9 @@ void PngEncoderPool::waitForIdle() {
     idle_.wait(lock, [this] { return queue_.empty() && busy_ == 0; });
 }
 
-void PngEncoderPool::work(std::stop_token stop) {
+void PngEncoderPool::work(std::stop_token stop, int nice) {
     // Linux keeps a nice value per thread.
-    ::setpriority(PRIO_PROCESS, ::gettid(), workerNice);
+    ::setpriority(PRIO_PROCESS, ::gettid(), nice);
     PngWorkspace workspace;
     std::unique_lock lock(mutex_);
     for (;;) {

@@ -56,9 +56,9 @@ public:
     // Reusable buffers kept across images, over all workers.
     static constexpr size_t workspaceLimit = size_t(96) << 20;
     // Background encoding gives way to the capture, the window system and the user's apps.
-    static constexpr int workerNice = 10;
+    static constexpr int backgroundNice = 10;
 
-    explicit PngEncoderPool(int workers = defaultWorkers());
+    explicit PngEncoderPool(int workers = defaultWorkers(), int nice = backgroundNice);
     ~PngEncoderPool();
     PngEncoderPool(const PngEncoderPool&) = delete;
     PngEncoderPool& operator=(const PngEncoderPool&) = delete;
@@ -73,7 +73,7 @@ public:
     void waitForIdle();
 
 private:
-    void work(std::stop_token stop);
+    void work(std::stop_token stop, int nice);
 
     std::mutex mutex_;
     std::condition_variable_any wake_;
