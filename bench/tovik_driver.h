@@ -29,21 +29,38 @@ public:
     const QString& error() const { return error_; }
     QSize screenSize() const;
 
-    /** Paints the desktop plain white, so the overlay's dimming is plain to see. */
+    /** Paints the desktop plain white, so the overlay's dimming is plain to see; also as the
+     *  root pixmap a compositing manager paints behind the windows. */
     void whitenDesktop();
     /** Starts tovik and waits until it answers on its control socket. */
     bool startTovik();
     void stopTovik();
     qint64 pid() const { return process_.processId(); }
+    QString socketPath() const;
+
+    /** Starts xcompmgr and waits until it owns the compositing manager selection. */
+    bool startCompositor();
+    void stopCompositor();
+    /** Starts a terminal and places it where the floating toolbar shows (bottom centre), so
+     *  a later capture has a real client to repaint what the hidden toolbar covered. */
+    bool startClientUnderToolbar();
+    void stopClient();
 
     /** Presses and releases Ctrl+Shift+S; the moment the press reached the server. */
     Clock::time_point pressHotKey();
+    /** Runs `tovik capture` as a desktop shortcut would; the moment before the launch. */
+    Clock::time_point runCaptureCommand();
     void pressEscape();
+    /** On an open overlay: drags a region in the middle of the screen and confirms it with
+     *  Ctrl+Return; true once tovik is back in `monitoring` with the desktop visible. */
+    bool confirmRegion(std::chrono::milliseconds timeout);
     /** Waits until the server shows the dimmed overlay at both probe points (top-left and
      *  bottom-right corners); the moment it saw that. */
     std::optional<Clock::time_point> waitForOverlay(std::chrono::milliseconds timeout);
     /** Waits until tovik is back in `ready` and the desktop shows through again. */
     bool waitForReady(std::chrono::milliseconds timeout);
+    /** Waits until tovik is in `phase` and the desktop shows through again. */
+    bool waitForPhase(const QString& phase, std::chrono::milliseconds timeout);
     QString phase() const;
 
     /** Resident set of tovik in kB, from /proc. */
@@ -51,6 +68,8 @@ public:
 
 private:
     void fakeKey(quint8 type, xcb_keycode_t keycode);
+    void fakeMotion(int x, int y);
+    xcb_keycode_t keycode(xcb_keysym_t keysym);
     void sync();
     QRgb pixel(int x, int y);
     bool probesShow(bool dimmed);
@@ -65,4 +84,9 @@ private:
     QTemporaryDir runtime_;
     QTemporaryDir config_;
     QProcess process_;
+    QProcess command_;
+    QProcess compositor_;
+    QProcess client_;
+    QProcessEnvironment environment_;
+    quint32 rootPixmap_ = 0;
 };
