@@ -10,7 +10,9 @@
 //   command  `tovik capture` launched as a desktop shortcut would, in a fresh session
 //   later    the hot key while the floating toolbar is shown after one confirmed capture,
 //            a terminal under the toolbar that repaints what it uncovers
-// pause_ms (300 by default) is the idle time before each trigger. A watchdog asks tovik for
+// pause_ms (300 by default) is the idle time before each trigger. Each case starts with two
+// unmeasured warm-up runs, printed apart: right after launch the first capture also hides
+// the session window and waits for what it covered to be redrawn. A watchdog asks tovik for
 // its status over the control socket all along: its longest round trip is the longest
 // stall of tovik's main thread while the case ran (capture and cancel).
 // with_display.sh gives a private Xvfb with Openbox, 2560 × 1440 unless TOVIK_TEST_SCREEN
@@ -37,6 +39,7 @@ using namespace std::chrono_literals;
 constexpr int defaultRuns = 30;
 // Time for the app to settle between runs, so that each press meets an idle app.
 constexpr int defaultPauseMs = 300;
+constexpr int warmUpRuns = 2;
 const QStringList allCases = {
     QStringLiteral("first"),
     QStringLiteral("command"),
@@ -70,7 +73,7 @@ public:
     bool run(const QString& name, const std::function<TovikDriver::Clock::time_point()>& trigger,
              const QString& phase, StallWatchdog& watchdog) {
         Result result{name, {}, 0};
-        for (int run = 1; run <= runs_; ++run) {
+        for (int run = 1 - warmUpRuns; run <= runs_; ++run) {
             QThread::msleep(ulong(pauseMs_));
             watchdog.reset();
             const auto started = trigger();
@@ -81,7 +84,6 @@ public:
                 return false;
             }
             const double ms = std::chrono::duration<double, std::milli>(*shown - started).count();
-            result.latencies.push_back(ms);
             driver_.pressEscape();
             if (!driver_.waitForPhase(phase, 5s)) {
                 std::fprintf(stderr, "capture_latency: %s, run %d: Esc did not return to %s\n",
@@ -89,6 +91,12 @@ public:
                 return false;
             }
             const double stall = watchdog.longestMs();
+            if (run < 1) {
+                std::printf("%s warm-up: %6.1f ms, longest stall %5.1f ms\n", qPrintable(name), ms,
+                            stall);
+                continue;
+            }
+            result.latencies.push_back(ms);
             result.longestStallMs = std::max(result.longestStallMs, stall);
             std::printf("%s run %2d: %6.1f ms, longest stall %5.1f ms\n", qPrintable(name), run, ms,
                         stall);

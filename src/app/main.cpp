@@ -178,7 +178,10 @@ int runApp(int argc, char** argv, std::optional<SingleInstance>& instance) {
         delegate.applicationWillTerminate();
     });
 
-    IdleMemoryTrim idleTrim(store, idleBeforeTrim);
+    IdleMemoryTrim idleTrim(store, idleBeforeTrim, [&ui] {
+        ui.releaseSpareOverlays();
+        IdleMemoryTrim::trimFreeMemory();
+    });
     traceCaptures(store);
     // The first grab pays for fresh buffers; pay it before the hot key can be pressed.
     screens.warmUp();

@@ -44,9 +44,7 @@ CaptureOverlayWindow::CaptureOverlayWindow(const DisplaySnapshot& snapshot, qint
                                            OverlayCallbacks callbacks)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                            Qt::X11BypassWindowManagerHint)
-    , number_(number)
-    , callbacks_(std::move(callbacks))
-    , draft_(new CaptureDraft(this)) {
+    , number_(number) {
     setObjectName(QStringLiteral("captureOverlay"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_NoSystemBackground);
@@ -55,7 +53,30 @@ CaptureOverlayWindow::CaptureOverlayWindow(const DisplaySnapshot& snapshot, qint
     if (QScreen* screen = screenFor(snapshot.screen))
         setScreen(screen);
     setGeometry(snapshot.screen.geometry);
+    load(snapshot, number, std::move(callbacks));
 
+    // Keys are inspected on the native window, before the focused widget sees them.
+    create();
+    windowHandle()->installEventFilter(this);
+    grabRetry_.setInterval(grabRetryMs);
+    connect(&grabRetry_, &QTimer::timeout, this, &CaptureOverlayWindow::grabKeyboardNow);
+}
+
+void CaptureOverlayWindow::load(const DisplaySnapshot& snapshot, qint64 number,
+                                OverlayCallbacks callbacks) {
+    Q_ASSERT(!isVisible());
+    // The previous capture's widgets go now: none of their events can be under way while
+    // the overlay is closed.
+    delete editor_;
+    delete canvas_;
+    delete draft_;
+    editorDragOrigin_.reset();
+    number_ = number;
+    callbacks_ = std::move(callbacks);
+    if (geometry() != snapshot.screen.geometry)
+        setGeometry(snapshot.screen.geometry);
+
+    draft_ = new CaptureDraft(this);
     canvas_ = new CaptureCanvas(snapshot, number, draft_, this);
     canvas_->setObjectName(QStringLiteral("captureCanvas"));
     canvas_->setGeometry(rect());
@@ -66,13 +87,8 @@ CaptureOverlayWindow::CaptureOverlayWindow(const DisplaySnapshot& snapshot, qint
     };
     canvas_->onPress = [this] { makeKey(); };
     draft_->onChange = [this] { canvas_->update(); };
+    canvas_->show();
     canvas_->setFocus(Qt::OtherFocusReason);
-
-    // Keys are inspected on the native window, before the focused widget sees them.
-    create();
-    windowHandle()->installEventFilter(this);
-    grabRetry_.setInterval(grabRetryMs);
-    connect(&grabRetry_, &QTimer::timeout, this, &CaptureOverlayWindow::grabKeyboardNow);
 }
 
 CaptureOverlayWindow::~CaptureOverlayWindow() {

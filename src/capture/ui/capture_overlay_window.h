@@ -21,12 +21,17 @@ class CaptureDraft;
 // One frozen screen covered edge to edge, above panels and every other window. Handles the
 // capture keys (Esc, Ctrl+Return, Ctrl+Z on the canvas) and shows the annotation panel next
 // to a selected region. Never closes itself: the store decides after confirm or cancel.
+// A hidden overlay can take the next capture of the same screen (load): its native window
+// and the memory of its backing store are then ready, so the frozen screen shows at once.
 class CaptureOverlayWindow : public QWidget, public OverlayWindow {
     Q_OBJECT
 public:
     CaptureOverlayWindow(const DisplaySnapshot& snapshot, qint64 number,
                          OverlayCallbacks callbacks);
     ~CaptureOverlayWindow() override;
+
+    /** Starts over, hidden, with another capture of a screen of the same geometry. */
+    void load(const DisplaySnapshot& snapshot, qint64 number, OverlayCallbacks callbacks);
 
     // OverlayWindow
     void show() override;
@@ -61,8 +66,8 @@ private:
 
     qint64 number_;
     OverlayCallbacks callbacks_;
-    CaptureDraft* draft_;
-    CaptureCanvas* canvas_;
+    CaptureDraft* draft_ = nullptr;
+    CaptureCanvas* canvas_ = nullptr;
     QPointer<CaptureEditor> editor_;
     std::optional<QPointF> editorDragOrigin_;
     QTimer grabRetry_;
