@@ -18,7 +18,7 @@ public:
         : window_(std::move(window))
         , owner_(owner) {}
     ~PooledOverlay() override {
-        window_->hide();
+        window_->unload();
         owner_.spareOverlays_.push_back(std::move(window_));
     }
 

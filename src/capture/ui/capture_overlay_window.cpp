@@ -62,15 +62,23 @@ CaptureOverlayWindow::CaptureOverlayWindow(const DisplaySnapshot& snapshot, qint
     connect(&grabRetry_, &QTimer::timeout, this, &CaptureOverlayWindow::grabKeyboardNow);
 }
 
-void CaptureOverlayWindow::load(const DisplaySnapshot& snapshot, qint64 number,
-                                OverlayCallbacks callbacks) {
-    Q_ASSERT(!isVisible());
-    // The previous capture's widgets go now: none of their events can be under way while
-    // the overlay is closed.
+void CaptureOverlayWindow::unload() {
+    hide();
+    // Deleted now rather than later: none of their events can be under way while the
+    // overlay is hidden, and the snapshot's memory goes back at once.
     delete editor_;
     delete canvas_;
     delete draft_;
+    canvas_ = nullptr;
+    draft_ = nullptr;
     editorDragOrigin_.reset();
+    callbacks_ = {};
+}
+
+void CaptureOverlayWindow::load(const DisplaySnapshot& snapshot, qint64 number,
+                                OverlayCallbacks callbacks) {
+    unload();
+    ++loads_;
     number_ = number;
     callbacks_ = std::move(callbacks);
     if (geometry() != snapshot.screen.geometry)
@@ -194,8 +202,10 @@ void CaptureOverlayWindow::confirm() {
     // never from inside this window's own event handling.
     QMetaObject::invokeMethod(
         this,
-        [this, selection = *selection, comment = draft_->comment(), strokes = draft_->strokes()] {
-            if (callbacks_.confirm)
+        [this, load = loads_, selection = *selection, comment = draft_->comment(),
+         strokes = draft_->strokes()] {
+            // Answered only by the capture that asked, not by one loaded since.
+            if (load == loads_ && callbacks_.confirm)
                 callbacks_.confirm(selection, comment, strokes);
         },
         Qt::QueuedConnection);
@@ -204,8 +214,8 @@ void CaptureOverlayWindow::confirm() {
 void CaptureOverlayWindow::cancel() {
     QMetaObject::invokeMethod(
         this,
-        [this] {
-            if (callbacks_.cancel)
+        [this, load = loads_] {
+            if (load == loads_ && callbacks_.cancel)
                 callbacks_.cancel();
         },
         Qt::QueuedConnection);

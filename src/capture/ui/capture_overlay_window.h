@@ -32,6 +32,8 @@ public:
 
     /** Starts over, hidden, with another capture of a screen of the same geometry. */
     void load(const DisplaySnapshot& snapshot, qint64 number, OverlayCallbacks callbacks);
+    /** Hidden, lets go of the capture (its snapshot, draft and callbacks) until the next load. */
+    void unload();
 
     // OverlayWindow
     void show() override;
@@ -72,6 +74,7 @@ private:
     std::optional<QPointF> editorDragOrigin_;
     QTimer grabRetry_;
     int grabAttempts_ = 0;
+    quint64 loads_ = 0; // tells the captures this window has shown apart
 };
 
 } // namespace tovik
