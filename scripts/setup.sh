@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev
   xvfb openbox xdotool xclip x11-utils x11-xserver-utils trayer lxterminal
   xfwm4 dbus-daemon
+  xcompmgr
   fonts-dejavu-core
 )
 

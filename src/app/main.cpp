@@ -178,8 +178,9 @@ int runApp(int argc, char** argv, std::optional<SingleInstance>& instance) {
         delegate.applicationWillTerminate();
     });
 
-    IdleMemoryTrim idleTrim(store, idleBeforeTrim, [&ui] {
+    IdleMemoryTrim idleTrim(store, idleBeforeTrim, [&ui, &screens] {
         ui.releaseSpareOverlays();
+        screens.releaseBuffers();
         IdleMemoryTrim::trimFreeMemory();
     });
     traceCaptures(store);
