@@ -184,7 +184,8 @@ TEST_F(ToolbarWindowTest, handEditedSettingsFile_survivesToolbarAndRestartByteFo
         for (int launch = 0; launch < 2; ++launch) {
             ShortcutPreferences startup(conf);
             DesktopSessionUi ui{startup, {statePath, [this] { return areas; }}, alertRunner()};
-            SessionStore session{{screens, desktop, clipboard, keys, clock, ui}, exportDir.path()};
+            SessionStore session{{screens, desktop, clipboard, keys, clock, ui, encoder},
+                                 exportDir.path()};
             ui.setStore(&session);
             session.showToolbar();
             ASSERT_NE(ui.toolbar(), nullptr);
