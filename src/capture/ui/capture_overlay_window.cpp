@@ -50,9 +50,6 @@ CaptureOverlayWindow::CaptureOverlayWindow(const DisplaySnapshot& snapshot, qint
     setAttribute(Qt::WA_NoSystemBackground);
     // While overlays are up every other window is hidden; closing them must not end the app.
     setAttribute(Qt::WA_QuitOnClose, false);
-    if (QScreen* screen = screenFor(snapshot.screen))
-        setScreen(screen);
-    setGeometry(snapshot.screen.geometry);
     load(snapshot, number, std::move(callbacks));
 
     // Keys are inspected on the native window, before the focused widget sees them.
@@ -81,8 +78,11 @@ void CaptureOverlayWindow::load(const DisplaySnapshot& snapshot, qint64 number,
     ++loads_;
     number_ = number;
     callbacks_ = std::move(callbacks);
-    if (geometry() != snapshot.screen.geometry)
-        setGeometry(snapshot.screen.geometry);
+    // The screens may have changed since this window last showed.
+    QScreen* target = screenFor(snapshot.screen);
+    if (target && target != screen())
+        setScreen(target);
+    setGeometry(snapshot.screen.geometry);
 
     draft_ = new CaptureDraft(this);
     canvas_ = new CaptureCanvas(snapshot, number, draft_, this);
