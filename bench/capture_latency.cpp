@@ -1,30 +1,53 @@
-// Hot key to overlay on screen: presses Ctrl+Shift+S through XTest and waits until the X
-// server shows the overlay's dimming at two far corners (XDamage on the root window wakes the
-// probe). Between runs Esc cancels the capture and the desktop must show through again.
+// What the user sees: from the capture's trigger to the overlay's frozen, dimmed screen on
+// the X server, found at two far corners (XDamage on the root window wakes the probe). Esc
+// cancels each capture and the desktop must show through again before the next run.
 //
-//   tests/support/with_display.sh build/bench/capture_latency [runs] [pause_ms]
+//   tests/support/with_display.sh build/bench/capture_latency [runs] [pause_ms] [cases]
 //
-// pause_ms (300 by default) is the idle time before each press; beyond tovik's quiet period
-// (10 s) each press meets an app that has given its spare memory back.
-// with_display.sh gives a private 2560 × 1440 Xvfb with Openbox. Set TOVIK_TRACE=1 to have
-// tovik print where the time goes. The last line reads
-//   latency: median_ms=<n> p95_ms=<n>
+// Cases (a comma list; all by default), each plain and, with "+compositor", behind
+// xcompmgr started by the benchmark:
+//   first    the hot key through XTest in a fresh session (tovik ready)
+//   command  `tovik capture` launched as a desktop shortcut would, in a fresh session
+//   later    the hot key while the floating toolbar is shown after one confirmed capture,
+//            a terminal under the toolbar that repaints what it uncovers
+// pause_ms (300 by default) is the idle time before each trigger. Each case starts with two
+// unmeasured warm-up runs, printed apart: right after launch the first capture also hides
+// the session window and waits for what it covered to be redrawn. A watchdog asks tovik for
+// its status over the control socket all along: its longest round trip is the longest
+// stall of tovik's main thread while the case ran (capture and cancel).
+// with_display.sh gives a private Xvfb with Openbox, 2560 × 1440 unless TOVIK_TEST_SCREEN
+// says otherwise. Set TOVIK_TRACE=1 to have tovik print where the time goes. One line per
+// case, then
+//   stall: max_ms=<n>
+//   latency: median_ms=<worst case's> p95_ms=<worst case's>
+#include "stall_watchdog.h"
 #include "tovik_driver.h"
 
 #include <QCoreApplication>
+#include <QStringList>
 #include <QThread>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 
 namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int defaultRuns = 25;
+constexpr int defaultRuns = 30;
 // Time for the app to settle between runs, so that each press meets an idle app.
 constexpr int defaultPauseMs = 300;
+constexpr int warmUpRuns = 2;
+const QStringList allCases = {
+    QStringLiteral("first"),
+    QStringLiteral("command"),
+    QStringLiteral("later"),
+    QStringLiteral("first+compositor"),
+    QStringLiteral("command+compositor"),
+    QStringLiteral("later+compositor"),
+};
 
 double percentile(std::vector<double> values, double fraction) {
     std::sort(values.begin(), values.end());
@@ -33,12 +56,122 @@ double percentile(std::vector<double> values, double fraction) {
     return values[std::clamp<size_t>(rank, 1, values.size()) - 1];
 }
 
+struct Result {
+    QString name;
+    std::vector<double> latencies;
+    double longestStallMs = 0;
+};
+
+class Bench {
+public:
+    Bench(TovikDriver& driver, int runs, int pauseMs)
+        : driver_(driver)
+        , runs_(runs)
+        , pauseMs_(pauseMs) {}
+
+    // One case: `trigger` starts a capture; Esc brings tovik back to `phase`.
+    bool run(const QString& name, const std::function<TovikDriver::Clock::time_point()>& trigger,
+             const QString& phase, StallWatchdog& watchdog) {
+        Result result{name, {}, 0};
+        for (int run = 1 - warmUpRuns; run <= runs_; ++run) {
+            QThread::msleep(ulong(pauseMs_));
+            watchdog.reset();
+            const auto started = trigger();
+            const auto shown = driver_.waitForOverlay(5s);
+            if (!shown) {
+                std::fprintf(stderr, "capture_latency: %s, run %d: no overlay on screen\n",
+                             qPrintable(name), run);
+                return false;
+            }
+            const double ms = std::chrono::duration<double, std::milli>(*shown - started).count();
+            driver_.pressEscape();
+            if (!driver_.waitForPhase(phase, 5s)) {
+                std::fprintf(stderr, "capture_latency: %s, run %d: Esc did not return to %s\n",
+                             qPrintable(name), run, qPrintable(phase));
+                return false;
+            }
+            const double stall = watchdog.longestMs();
+            if (run < 1) {
+                std::printf("%s warm-up: %6.1f ms, longest stall %5.1f ms\n", qPrintable(name), ms,
+                            stall);
+                continue;
+            }
+            result.latencies.push_back(ms);
+            result.longestStallMs = std::max(result.longestStallMs, stall);
+            std::printf("%s run %2d: %6.1f ms, longest stall %5.1f ms\n", qPrintable(name), run, ms,
+                        stall);
+            std::fflush(stdout);
+        }
+        results_.push_back(std::move(result));
+        return true;
+    }
+
+    const std::vector<Result>& results() const { return results_; }
+
+private:
+    TovikDriver& driver_;
+    int runs_;
+    int pauseMs_;
+    std::vector<Result> results_;
+};
+
+// Runs the selected cases of one compositing setting in one tovik.
+bool runCases(TovikDriver& driver, Bench& bench, const QStringList& cases, bool composited) {
+    const QString suffix = composited ? QStringLiteral("+compositor") : QString();
+    const auto wanted = [&](const char* name) {
+        return cases.contains(QLatin1String(name) + suffix);
+    };
+    if (!wanted("first") && !wanted("command") && !wanted("later"))
+        return true;
+    if (composited && !driver.startCompositor()) {
+        std::fprintf(stderr, "capture_latency: xcompmgr did not start\n");
+        return false;
+    }
+    if (!driver.startTovik()) {
+        std::fprintf(stderr, "capture_latency: tovik did not start\n");
+        return false;
+    }
+    StallWatchdog watchdog(driver.socketPath());
+    const QString ready = QStringLiteral("ready");
+    const auto hotKey = [&] { return driver.pressHotKey(); };
+    bool ok = true;
+    if (ok && wanted("first"))
+        ok = bench.run(QStringLiteral("first") + suffix, hotKey, ready, watchdog);
+    if (ok && wanted("command"))
+        ok = bench.run(
+            QStringLiteral("command") + suffix, [&] { return driver.runCaptureCommand(); }, ready,
+            watchdog);
+    if (ok && wanted("later")) {
+        driver.pressHotKey();
+        const QPoint middle(driver.screenSize().width() / 2, driver.screenSize().height() / 2);
+        ok = driver.waitForOverlay(5s) &&
+             driver.confirmRegion(QRect(middle - QPoint(200, 200), QSize(400, 200)), 5s);
+        if (!ok)
+            std::fprintf(stderr, "capture_latency: the first capture was not confirmed\n");
+        else
+            ok = bench.run(QStringLiteral("later") + suffix, hotKey, QStringLiteral("monitoring"),
+                           watchdog);
+    }
+    driver.stopTovik();
+    driver.stopCompositor();
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : defaultRuns;
     const int pauseMs = argc > 2 ? std::max(0, atoi(argv[2])) : defaultPauseMs;
+    const QStringList cases =
+        argc > 3 ? QString::fromLocal8Bit(argv[3]).split(QLatin1Char(',')) : allCases;
+    for (const QString& name : cases) {
+        if (!allCases.contains(name)) {
+            std::fprintf(stderr, "capture_latency: unknown case '%s' (one of %s)\n",
+                         qPrintable(name), qPrintable(allCases.join(QLatin1Char(','))));
+            return 2;
+        }
+    }
 
     TovikDriver driver;
     if (!driver.isValid()) {
@@ -46,34 +179,33 @@ int main(int argc, char** argv) {
         return 1;
     }
     const QSize size = driver.screenSize();
-    std::printf("screen %dx%d, %d runs, %d ms idle before each\n", size.width(), size.height(),
-                runs, pauseMs);
+    const double megapixels = double(size.width()) * size.height() / 1e6;
+    std::printf("screen %dx%d (%.1f MP), %d runs per case, %d ms idle before each\n", size.width(),
+                size.height(), megapixels, runs, pauseMs);
     driver.whitenDesktop();
-    if (!driver.startTovik()) {
-        std::fprintf(stderr, "capture_latency: tovik did not start\n");
+    if (!driver.startClientUnderToolbar()) {
+        std::fprintf(stderr, "capture_latency: the terminal under the toolbar did not start\n");
         return 1;
     }
-    std::vector<double> latencies;
-    for (int run = 1; run <= runs; ++run) {
-        QThread::msleep(ulong(pauseMs));
-        const auto pressed = driver.pressHotKey();
-        const auto shown = driver.waitForOverlay(5s);
-        if (!shown) {
-            std::fprintf(stderr, "capture_latency: run %d: no overlay on screen\n", run);
-            return 1;
-        }
-        const double ms = std::chrono::duration<double, std::milli>(*shown - pressed).count();
-        latencies.push_back(ms);
-        std::printf("run %2d: %6.1f ms\n", run, ms);
-        std::fflush(stdout);
-        driver.pressEscape();
-        if (!driver.waitForReady(5s)) {
-            std::fprintf(stderr, "capture_latency: run %d: Esc did not return to ready\n", run);
-            return 1;
-        }
+    Bench bench(driver, runs, pauseMs);
+    if (!runCases(driver, bench, cases, false) || !runCases(driver, bench, cases, true))
+        return 1;
+    driver.stopClient();
+
+    double worstMedian = 0;
+    double worstP95 = 0;
+    double longestStall = 0;
+    for (const Result& result : bench.results()) {
+        const double median = percentile(result.latencies, 0.5);
+        const double p95 = percentile(result.latencies, 0.95);
+        std::printf("case %-19s median_ms=%.1f p95_ms=%.1f ms_per_mp=%.2f max_stall_ms=%.1f\n",
+                    qPrintable(result.name), median, p95, median / megapixels,
+                    result.longestStallMs);
+        worstMedian = std::max(worstMedian, median);
+        worstP95 = std::max(worstP95, p95);
+        longestStall = std::max(longestStall, result.longestStallMs);
     }
-    driver.stopTovik();
-    std::printf("latency: median_ms=%.1f p95_ms=%.1f\n", percentile(latencies, 0.5),
-                percentile(latencies, 0.95));
+    std::printf("stall: max_ms=%.1f\n", longestStall);
+    std::printf("latency: median_ms=%.1f p95_ms=%.1f\n", worstMedian, worstP95);
     return 0;
 }

@@ -13,7 +13,6 @@
 #include "tovik_driver.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QProcess>
 #include <QThread>
 
@@ -52,16 +51,7 @@ bool confirmedCapture(TovikDriver& driver) {
     driver.pressHotKey();
     if (!driver.waitForOverlay(5s))
         return false;
-    const QSize size = driver.screenSize();
-    driver.drag(QPoint(0, 0), QPoint(size.width() - 1, size.height() - 1));
-    driver.pressConfirm();
-    const QDeadlineTimer deadline(5s);
-    while (!deadline.hasExpired()) {
-        if (driver.phase() == QLatin1String("monitoring"))
-            return true;
-        QThread::msleep(10);
-    }
-    return false;
+    return driver.confirmRegion(QRect(QPoint(0, 0), driver.screenSize() - QSize(1, 1)), 5s);
 }
 
 } // namespace

@@ -14,6 +14,8 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 
 namespace {
 
@@ -36,6 +38,11 @@ constexpr int probeInset = 8;
 bool isDimmedWhite(QRgb pixel) {
     return qRed(pixel) > 110 && qRed(pixel) < 190 && qGreen(pixel) > 110 && qGreen(pixel) < 190;
 }
+// TOVIK_BENCH_EXECUTABLE runs another build, to compare two in the same period.
+QString executable() {
+    return qEnvironmentVariable("TOVIK_BENCH_EXECUTABLE", QStringLiteral(TOVIK_EXECUTABLE));
+}
+
 bool isWhite(QRgb pixel) {
     return qRed(pixel) > 245 && qGreen(pixel) > 245 && qBlue(pixel) > 245;
 }
@@ -71,10 +78,14 @@ TovikDriver::TovikDriver() {
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), config_.path());
     process_.setProcessEnvironment(env);
     process_.setProcessChannelMode(QProcess::ForwardedChannels);
+    environment_ = env;
 }
 
 TovikDriver::~TovikDriver() {
+    command_.waitForFinished(5000);
     stopTovik();
+    stopClient();
+    stopCompositor();
     if (symbols_)
         xcb_key_symbols_free(symbols_);
     xcb_disconnect(conn_);
@@ -88,11 +99,105 @@ void TovikDriver::whitenDesktop() {
     const quint32 white = screen_->white_pixel;
     xcb_change_window_attributes(conn_, screen_->root, XCB_CW_BACK_PIXEL, &white);
     xcb_clear_area(conn_, 0, screen_->root, 0, 0, 0, 0);
+    // A compositing manager tiles the pixmap named here behind the windows, grey without it.
+    if (!rootPixmap_) {
+        constexpr quint16 tile = 8;
+        rootPixmap_ = xcb_generate_id(conn_);
+        xcb_create_pixmap(conn_, screen_->root_depth, rootPixmap_, screen_->root, tile, tile);
+        const xcb_gcontext_t gc = xcb_generate_id(conn_);
+        xcb_create_gc(conn_, gc, rootPixmap_, XCB_GC_FOREGROUND, &white);
+        const xcb_rectangle_t all{0, 0, tile, tile};
+        xcb_poly_fill_rectangle(conn_, rootPixmap_, gc, 1, &all);
+        xcb_free_gc(conn_, gc);
+    }
+    for (const char* name : {"_XROOTPMAP_ID", "_XSETROOT_ID"}) {
+        const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
+            xcb_intern_atom_reply(conn_, xcb_intern_atom(conn_, false, quint16(strlen(name)), name),
+                                  nullptr),
+            &std::free);
+        if (atom)
+            xcb_change_property(conn_, XCB_PROP_MODE_REPLACE, screen_->root, atom->atom,
+                                XCB_ATOM_PIXMAP, 32, 1, &rootPixmap_);
+    }
     sync();
 }
 
+bool TovikDriver::startCompositor() {
+    const QByteArray name = "_NET_WM_CM_S0";
+    const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
+        xcb_intern_atom_reply(
+            conn_, xcb_intern_atom(conn_, false, quint16(name.size()), name.data()), nullptr),
+        &std::free);
+    if (!atom)
+        return false;
+    // It reports every window that vanished under it.
+    compositor_.setStandardErrorFile(QProcess::nullDevice());
+    compositor_.start(QStringLiteral("xcompmgr"), {});
+    if (!compositor_.waitForStarted())
+        return false;
+    const QDeadlineTimer deadline(10s);
+    while (!deadline.hasExpired() && compositor_.state() == QProcess::Running) {
+        const std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> owner(
+            xcb_get_selection_owner_reply(conn_, xcb_get_selection_owner(conn_, atom->atom),
+                                          nullptr),
+            &std::free);
+        if (owner && owner->owner != XCB_NONE) {
+            // Its first full repaint of the screen.
+            QThread::msleep(300);
+            return true;
+        }
+        QThread::msleep(20);
+    }
+    return false;
+}
+
+void TovikDriver::stopCompositor() {
+    if (compositor_.state() == QProcess::NotRunning)
+        return;
+    compositor_.terminate();
+    if (!compositor_.waitForFinished(5000)) {
+        compositor_.kill();
+        compositor_.waitForFinished();
+    }
+}
+
+bool TovikDriver::startClientUnderToolbar() {
+    client_.setProcessEnvironment(environment_);
+    client_.start(QStringLiteral("lxterminal"),
+                  {QStringLiteral("--no-remote"), QStringLiteral("-e"), QStringLiteral("top")});
+    if (!client_.waitForStarted())
+        return false;
+    // Wide and low at the bottom centre: under the toolbar, clear of the probe corners.
+    const QSize size = screenSize();
+    const int width = size.width() / 2;
+    const int height = std::min(400, size.height() / 3);
+    QProcess place;
+    place.start(QStringLiteral("xdotool"),
+                {QStringLiteral("search"), QStringLiteral("--sync"),
+                 QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                 QString::number(client_.processId()), QStringLiteral("--class"),
+                 QStringLiteral("lxterminal"), QStringLiteral("windowsize"), QStringLiteral("%@"),
+                 QString::number(width), QString::number(height), QStringLiteral("windowmove"),
+                 QStringLiteral("%@"), QString::number((size.width() - width) / 2),
+                 QString::number(size.height() - height - 40)});
+    if (!place.waitForFinished(10000) || place.exitCode() != 0)
+        return false;
+    QThread::msleep(500);
+    return true;
+}
+
+void TovikDriver::stopClient() {
+    if (client_.state() == QProcess::NotRunning)
+        return;
+    client_.terminate();
+    if (!client_.waitForFinished(5000)) {
+        client_.kill();
+        client_.waitForFinished();
+    }
+}
+
 bool TovikDriver::startTovik() {
-    process_.start(QStringLiteral(TOVIK_EXECUTABLE), {});
+    process_.start(executable(), {});
     if (!process_.waitForStarted())
         return false;
     const QDeadlineTimer deadline(10s);
@@ -114,13 +219,16 @@ void TovikDriver::stopTovik() {
     }
 }
 
+QString TovikDriver::socketPath() const {
+    return runtime_.filePath(QStringLiteral("tovik.sock"));
+}
+
 QString TovikDriver::phase() const {
     return command(QStringLiteral("status"), 2s).value(QStringLiteral("phase")).toString();
 }
 
 QJsonObject TovikDriver::command(const QString& name, std::chrono::milliseconds timeout) const {
-    const auto answer = tovik::sendControlCommand(
-        runtime_.filePath(QStringLiteral("tovik.sock")), name, timeout);
+    const auto answer = tovik::sendControlCommand(socketPath(), name, timeout);
     return answer ? *answer : QJsonObject();
 }
 
@@ -128,14 +236,25 @@ void TovikDriver::fakeKey(quint8 type, xcb_keycode_t keycode) {
     xcb_test_fake_input(conn_, type, keycode, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
 }
 
+void TovikDriver::fakeMotion(int x, int y) {
+    xcb_test_fake_input(conn_, XCB_MOTION_NOTIFY, false, XCB_CURRENT_TIME, screen_->root, qint16(x),
+                        qint16(y), 0);
+}
+
+xcb_keycode_t TovikDriver::keycode(xcb_keysym_t keysym) {
+    const std::unique_ptr<xcb_keycode_t, decltype(&std::free)> codes(
+        xcb_key_symbols_get_keycode(symbols_, keysym), &std::free);
+    return codes ? *codes : 0;
+}
+
 void TovikDriver::sync() {
     std::free(xcb_get_input_focus_reply(conn_, xcb_get_input_focus(conn_), nullptr));
 }
 
 TovikDriver::Clock::time_point TovikDriver::pressHotKey() {
-    const xcb_keycode_t control = *xcb_key_symbols_get_keycode(symbols_, keysymControl);
-    const xcb_keycode_t shift = *xcb_key_symbols_get_keycode(symbols_, keysymShift);
-    const xcb_keycode_t s = *xcb_key_symbols_get_keycode(symbols_, keysymS);
+    const xcb_keycode_t control = keycode(keysymControl);
+    const xcb_keycode_t shift = keycode(keysymShift);
+    const xcb_keycode_t s = keycode(keysymS);
     drainDamage();
     fakeKey(XCB_KEY_PRESS, control);
     fakeKey(XCB_KEY_PRESS, shift);
@@ -149,37 +268,49 @@ TovikDriver::Clock::time_point TovikDriver::pressHotKey() {
     return pressed;
 }
 
+TovikDriver::Clock::time_point TovikDriver::runCaptureCommand() {
+    command_.waitForFinished(5000);
+    drainDamage();
+    const Clock::time_point launched = Clock::now();
+    command_.setProcessEnvironment(environment_);
+    command_.setProcessChannelMode(QProcess::ForwardedChannels);
+    command_.start(executable(), {QStringLiteral("capture")});
+    // Not waited for: the overlay may be up before the client has exited.
+    command_.waitForStarted();
+    return launched;
+}
+
 void TovikDriver::pressEscape() {
-    const xcb_keycode_t escape = *xcb_key_symbols_get_keycode(symbols_, keysymEscape);
+    const xcb_keycode_t escape = keycode(keysymEscape);
     fakeKey(XCB_KEY_PRESS, escape);
     fakeKey(XCB_KEY_RELEASE, escape);
     sync();
 }
 
-void TovikDriver::pressConfirm() {
-    const xcb_keycode_t control = *xcb_key_symbols_get_keycode(symbols_, keysymControl);
-    const xcb_keycode_t enter = *xcb_key_symbols_get_keycode(symbols_, keysymReturn);
-    fakeKey(XCB_KEY_PRESS, control);
-    fakeKey(XCB_KEY_PRESS, enter);
-    fakeKey(XCB_KEY_RELEASE, enter);
-    fakeKey(XCB_KEY_RELEASE, control);
+bool TovikDriver::confirmRegion(QRect region, std::chrono::milliseconds timeout) {
+    const QPoint from = region.topLeft(), by = region.bottomRight() - region.topLeft();
+    fakeMotion(from.x(), from.y());
     sync();
-}
-
-void TovikDriver::drag(QPoint from, QPoint to) {
-    const auto move = [this](QPoint at) {
-        xcb_test_fake_input(conn_, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, screen_->root,
-                            qint16(at.x()), qint16(at.y()), 0);
-        sync();
-    };
-    move(from);
     xcb_test_fake_input(conn_, XCB_BUTTON_PRESS, primaryButton, XCB_CURRENT_TIME, XCB_NONE, 0, 0,
                         0);
-    move((from + to) / 2);
-    move(to);
-    xcb_test_fake_input(conn_, XCB_BUTTON_RELEASE, primaryButton, XCB_CURRENT_TIME, XCB_NONE, 0,
-                        0, 0);
+    for (int step = 1; step <= 10; ++step) {
+        fakeMotion(from.x() + by.x() * step / 10, from.y() + by.y() * step / 10);
+        sync();
+        QThread::msleep(10);
+    }
+    xcb_test_fake_input(conn_, XCB_BUTTON_RELEASE, primaryButton, XCB_CURRENT_TIME, XCB_NONE, 0, 0,
+                        0);
     sync();
+    // The annotation panel takes the keyboard focus once it shows.
+    QThread::msleep(300);
+    const xcb_keycode_t control = keycode(keysymControl);
+    const xcb_keycode_t ret = keycode(keysymReturn);
+    fakeKey(XCB_KEY_PRESS, control);
+    fakeKey(XCB_KEY_PRESS, ret);
+    fakeKey(XCB_KEY_RELEASE, ret);
+    fakeKey(XCB_KEY_RELEASE, control);
+    sync();
+    return waitForPhase(QStringLiteral("monitoring"), timeout);
 }
 
 QRgb TovikDriver::pixel(int x, int y) {
@@ -230,9 +361,13 @@ TovikDriver::waitForOverlay(std::chrono::milliseconds timeout) {
 }
 
 bool TovikDriver::waitForReady(std::chrono::milliseconds timeout) {
+    return waitForPhase(QStringLiteral("ready"), timeout);
+}
+
+bool TovikDriver::waitForPhase(const QString& wanted, std::chrono::milliseconds timeout) {
     const QDeadlineTimer deadline(timeout);
     while (!deadline.hasExpired()) {
-        if (phase() == QLatin1String("ready") && probesShow(false)) {
+        if (phase() == wanted && probesShow(false)) {
             drainDamage();
             return true;
         }

@@ -31,25 +31,38 @@ public:
     const QString& error() const { return error_; }
     QSize screenSize() const;
 
-    /** Paints the desktop plain white, so the overlay's dimming is plain to see. */
+    /** Paints the desktop plain white, so the overlay's dimming is plain to see; also as the
+     *  root pixmap a compositing manager paints behind the windows. */
     void whitenDesktop();
     /** Starts tovik and waits until it answers on its control socket. */
     bool startTovik();
     void stopTovik();
     qint64 pid() const { return process_.processId(); }
+    QString socketPath() const;
+
+    /** Starts xcompmgr and waits until it owns the compositing manager selection. */
+    bool startCompositor();
+    void stopCompositor();
+    /** Starts a terminal and places it where the floating toolbar shows (bottom centre), so
+     *  a later capture has a real client to repaint what the hidden toolbar covered. */
+    bool startClientUnderToolbar();
+    void stopClient();
 
     /** Presses and releases Ctrl+Shift+S; the moment the press reached the server. */
     Clock::time_point pressHotKey();
+    /** Runs `tovik capture` as a desktop shortcut would; the moment before the launch. */
+    Clock::time_point runCaptureCommand();
     void pressEscape();
-    /** Ctrl+Return: confirms the capture being edited. */
-    void pressConfirm();
-    /** Drags with the primary button, as a user selects a region. */
-    void drag(QPoint from, QPoint to);
+    /** On an open overlay: drags `region` and confirms it with Ctrl+Return; true once tovik
+     *  is back in `monitoring` with the desktop visible. */
+    bool confirmRegion(QRect region, std::chrono::milliseconds timeout);
     /** Waits until the server shows the dimmed overlay at both probe points (top-left and
      *  bottom-right corners); the moment it saw that. */
     std::optional<Clock::time_point> waitForOverlay(std::chrono::milliseconds timeout);
     /** Waits until tovik is back in `ready` and the desktop shows through again. */
     bool waitForReady(std::chrono::milliseconds timeout);
+    /** Waits until tovik is in `phase` and the desktop shows through again. */
+    bool waitForPhase(const QString& phase, std::chrono::milliseconds timeout);
     QString phase() const;
     /** One request on tovik's control socket; empty when it failed. */
     QJsonObject command(const QString& name, std::chrono::milliseconds timeout) const;
@@ -62,6 +75,8 @@ public:
 private:
     void fakeKey(quint8 type, xcb_keycode_t keycode);
     qint64 statusKb(const char* field) const;
+    void fakeMotion(int x, int y);
+    xcb_keycode_t keycode(xcb_keysym_t keysym);
     void sync();
     QRgb pixel(int x, int y);
     bool probesShow(bool dimmed);
@@ -76,4 +91,9 @@ private:
     QTemporaryDir runtime_;
     QTemporaryDir config_;
     QProcess process_;
+    QProcess command_;
+    QProcess compositor_;
+    QProcess client_;
+    QProcessEnvironment environment_;
+    quint32 rootPixmap_ = 0;
 };

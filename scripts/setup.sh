@@ -18,7 +18,7 @@ run_packages=(
 test_packages=(
   libgtest-dev libgmock-dev
   xvfb openbox xdotool xclip x11-utils x11-xserver-utils trayer lxterminal
-  xfwm4 dbus-daemon
+  xfwm4 dbus-daemon xcompmgr
   dpkg-dev file desktop-file-utils appstream
 )
 

@@ -6,7 +6,33 @@
 #include <QMessageBox>
 #include <QWindow>
 
+#include <algorithm>
+
 namespace tovik {
+
+// The store's handle on an overlay: once the store lets go of it, the closed window goes
+// back to the spares instead of being destroyed.
+class DesktopSessionUi::PooledOverlay final : public OverlayWindow {
+public:
+    PooledOverlay(std::unique_ptr<CaptureOverlayWindow> window, DesktopSessionUi& owner)
+        : window_(std::move(window))
+        , owner_(owner) {}
+    ~PooledOverlay() override {
+        window_->unload();
+        owner_.spareOverlays_.push_back(std::move(window_));
+    }
+
+    void show() override { window_->show(); }
+    void hide() override { window_->hide(); }
+    // Hidden, not closed: closing destroys the native window this is kept for.
+    void close() override { window_->hide(); }
+    QRect frame() const override { return window_->frame(); }
+    void makeKey() override { window_->makeKey(); }
+
+private:
+    std::unique_ptr<CaptureOverlayWindow> window_;
+    DesktopSessionUi& owner_;
+};
 
 DesktopSessionUi::DesktopSessionUi(ShortcutPreferences& preferences,
                                    FloatingToolbarWindow::Environment toolbarEnvironment,
@@ -20,10 +46,25 @@ DesktopSessionUi::~DesktopSessionUi() = default;
 std::unique_ptr<OverlayWindow> DesktopSessionUi::createOverlay(const DisplaySnapshot& snapshot,
                                                                qint64 number,
                                                                OverlayCallbacks callbacks) {
-    auto overlay = std::make_unique<CaptureOverlayWindow>(snapshot, number, std::move(callbacks));
+    std::unique_ptr<CaptureOverlayWindow> window;
+    const auto spare = std::find_if(spareOverlays_.begin(), spareOverlays_.end(), [&](auto& w) {
+        return w->geometry() == snapshot.screen.geometry;
+    });
+    if (spare != spareOverlays_.end()) {
+        window = std::move(*spare);
+        spareOverlays_.erase(spare);
+        window->load(snapshot, number, std::move(callbacks));
+    } else {
+        window = std::make_unique<CaptureOverlayWindow>(snapshot, number, std::move(callbacks));
+    }
     overlays_.removeAll(nullptr);
-    overlays_.append(overlay.get());
-    return overlay;
+    if (!overlays_.contains(window.get()))
+        overlays_.append(window.get());
+    return std::make_unique<PooledOverlay>(std::move(window), *this);
+}
+
+void DesktopSessionUi::releaseSpareOverlays() {
+    spareOverlays_.clear();
 }
 
 void DesktopSessionUi::showSessionWindow() {

@@ -8,6 +8,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <vector>
 
 namespace tovik {
 
@@ -30,8 +31,11 @@ public:
     void setSessionWindow(QWidget* window) { sessionWindow_ = window; }
     FloatingToolbarWindow* toolbar() const { return toolbar_.get(); }
 
+    // Takes a closed overlay of the same screen when there is one.
     std::unique_ptr<OverlayWindow> createOverlay(const DisplaySnapshot& snapshot, qint64 number,
                                                  OverlayCallbacks callbacks) override;
+    // Destroys the closed overlays kept for the next capture, and their screen-sized buffers.
+    void releaseSpareOverlays();
     void showSessionWindow() override;
     void hideSessionWindow() override;
     bool hasToolbar() const override { return toolbar_ != nullptr; }
@@ -44,6 +48,8 @@ public:
     void runAlert(const QString& messageText, const QString& informativeText) override;
 
 private:
+    class PooledOverlay;
+
     QList<CaptureOverlayWindow*> visibleOverlays() const;
 
     ShortcutPreferences& preferences_;
@@ -52,8 +58,10 @@ private:
     SessionStore* store_ = nullptr;
     QPointer<QWidget> sessionWindow_;
     std::unique_ptr<FloatingToolbarWindow> toolbar_;
-    // The store owns the overlays; these go null as it closes them.
+    // The store owns the overlays; these go null as they are destroyed.
     QList<QPointer<CaptureOverlayWindow>> overlays_;
+    // Closed overlays, at most one per screen, kept until the next capture or an idle trim.
+    std::vector<std::unique_ptr<CaptureOverlayWindow>> spareOverlays_;
 };
 
 } // namespace tovik

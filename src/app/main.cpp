@@ -180,7 +180,11 @@ int runApp(int argc, char** argv, std::optional<SingleInstance>& instance) {
         delegate.applicationWillTerminate();
     });
 
-    IdleMemoryTrim idleTrim(store, idleBeforeTrim);
+    IdleMemoryTrim idleTrim(store, idleBeforeTrim, [&ui, &screens] {
+        ui.releaseSpareOverlays();
+        screens.releaseBuffers();
+        IdleMemoryTrim::trimFreeMemory();
+    });
     traceCaptures(store);
     // The first grab pays for fresh buffers; pay it before the hot key can be pressed.
     screens.warmUp();

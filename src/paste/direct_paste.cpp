@@ -35,13 +35,14 @@ Outcome checkDestination(Desktop& desktop, const AppRef& destination, const Canc
     return Done{};
 }
 
-Outcome sendPasteShortcut(const Services& services, const AppRef& destination,
-                          const CancelToken& cancel) {
+QCoro::Task<Outcome> sendPasteShortcut(Services services, AppRef destination, CancelToken cancel) {
+    // Keys still held would merge into the shortcut (Shift+Ctrl+V instead of Ctrl+V).
+    co_await services.keys.releaseHeldModifiers();
     if (Outcome ready = checkDestination(services.desktop, destination, cancel); !ready)
-        return ready;
+        co_return ready;
     if (!services.keys.postPaste(destination))
-        return Failure::of(PasteError::event);
-    return Done{};
+        co_return Failure::of(PasteError::event);
+    co_return Done{};
 }
 
 QCoro::Task<Outcome> paste(Services services, ExportBundle bundle, AppRef destination,
@@ -58,7 +59,7 @@ QCoro::Task<Outcome> paste(Services services, ExportBundle bundle, AppRef destin
     if (!services.clipboard.write(pasteImagesPayload(bundle)))
         co_return Failure::of(SessionError::clipboard);
     const qint64 imagesChange = services.clipboard.changeCount();
-    if (Outcome sent = sendPasteShortcut(services, destination, cancel); !sent)
+    if (Outcome sent = co_await sendPasteShortcut(services, destination, cancel); !sent)
         co_return sent;
     photosSent = true;
 
@@ -72,7 +73,7 @@ QCoro::Task<Outcome> paste(Services services, ExportBundle bundle, AppRef destin
 
     if (!services.clipboard.write(textPayload(bundle.prompt)))
         co_return Failure::of(SessionError::clipboard);
-    co_return sendPasteShortcut(services, destination, cancel);
+    co_return co_await sendPasteShortcut(services, destination, cancel);
 }
 
 } // namespace tovik::DirectPaste

@@ -39,9 +39,9 @@ QCoro::Task<Outcome> paste(Services services, ExportBundle bundle, AppRef destin
 // Succeeds while the destination is alive, in front and has the keyboard focus.
 Outcome checkDestination(Desktop& desktop, const AppRef& destination, const CancelToken& cancel);
 
-// checkDestination, then the paste shortcut (key down, key up) to the destination.
-Outcome sendPasteShortcut(const Services& services, const AppRef& destination,
-                          const CancelToken& cancel);
+// Waits for the user's modifier keys to come up, then checkDestination, then the paste
+// shortcut (key down, key up) to the destination.
+QCoro::Task<Outcome> sendPasteShortcut(Services services, AppRef destination, CancelToken cancel);
 
 } // namespace DirectPaste
 } // namespace tovik

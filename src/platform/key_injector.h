@@ -2,6 +2,8 @@
 
 #include "platform/desktop.h"
 
+#include <QCoro/QCoroTask>
+
 namespace tovik {
 
 // Synthetic keystrokes into another application.
@@ -16,6 +18,9 @@ public:
     virtual bool hasPermission() = 0;
     /** Asks for the permission; false when refused. */
     virtual bool requestPermission() = 0;
+    /** Releases the modifier keys injected earlier and completes once the user has let go of
+     * the physical ones, or after a short bound; the caller's thread goes on meanwhile. */
+    virtual QCoro::Task<> releaseHeldModifiers() = 0;
     /** Posts the paste shortcut (key down, key up) to the destination; false, with nothing posted,
      * when an event cannot be made. */
     virtual bool postPaste(const AppRef& destination) = 0;

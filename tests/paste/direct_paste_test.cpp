@@ -35,6 +35,7 @@ TEST_F(DirectPasteTest, fullRun_imagesThenTextWithFourKeyEventsToTheDestination)
     ASSERT_TRUE(run(clock).ok());
     EXPECT_TRUE(photosSent);
     EXPECT_EQ(keys.kinds(), QStringList({"down", "up", "down", "up"}));
+    EXPECT_EQ(keys.modifierReleases, 2) << "each shortcut waits for the modifiers";
     for (const auto& event : keys.events)
         EXPECT_EQ(event.destination, destination);
     EXPECT_EQ(clock.sleeps, QList({250ms, 1000ms}));

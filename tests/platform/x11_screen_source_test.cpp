@@ -148,6 +148,18 @@ TEST_F(X11ScreenSourceTest, grab_patternOnEachMonitor_isPixelExactInQtsOrderAndS
     ASSERT_EQ(right.size(), QSize(1280, 1440));
     EXPECT_EQ(left.copy(onLeft), pattern(onLeft.size(), 1));
     EXPECT_EQ(right.copy(onRight.translated(-1280, 0)), pattern(onRight.size(), 2));
+
+    // The grabber writes its images again for later grabs, never one a snapshot still holds.
+    const QImage leftBefore = left.copy();
+    const QRect later(500, 700, 200, 120);
+    PaintedWindow laterWindow(later, pattern(later.size(), 3));
+    ASSERT_TRUE(laterWindow.waitUntilDrawn());
+    for (int round = 0; round < 2; ++round) {
+        const QImage again = grabbed("left");
+        EXPECT_EQ(again.copy(later), pattern(later.size(), 3)) << round;
+    }
+    EXPECT_EQ(left, leftBefore);
+    EXPECT_EQ(right.copy(onRight.translated(-1280, 0)), pattern(onRight.size(), 2));
 }
 
 TEST_F(X11ScreenSourceTest, grab_ownWindowHiddenJustBefore_leavesNothingOnScreen) {

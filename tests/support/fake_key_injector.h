@@ -23,11 +23,16 @@ public:
     int requestCount = 0;
     bool canCreateEvents = true;
     QList<Event> events;
+    int modifierReleases = 0;
 
     bool hasPermission() override { return permission; }
     bool requestPermission() override {
         ++requestCount;
         return requestAnswer;
+    }
+    QCoro::Task<> releaseHeldModifiers() override {
+        ++modifierReleases;
+        co_return;
     }
     bool postPaste(const AppRef& destination) override {
         if (!canCreateEvents)

@@ -44,18 +44,47 @@ CaptureOverlayWindow::CaptureOverlayWindow(const DisplaySnapshot& snapshot, qint
                                            OverlayCallbacks callbacks)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                            Qt::X11BypassWindowManagerHint)
-    , number_(number)
-    , callbacks_(std::move(callbacks))
-    , draft_(new CaptureDraft(this)) {
+    , number_(number) {
     setObjectName(QStringLiteral("captureOverlay"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_NoSystemBackground);
     // While overlays are up every other window is hidden; closing them must not end the app.
     setAttribute(Qt::WA_QuitOnClose, false);
-    if (QScreen* screen = screenFor(snapshot.screen))
-        setScreen(screen);
+    load(snapshot, number, std::move(callbacks));
+
+    // Keys are inspected on the native window, before the focused widget sees them.
+    create();
+    windowHandle()->installEventFilter(this);
+    grabRetry_.setInterval(grabRetryMs);
+    connect(&grabRetry_, &QTimer::timeout, this, &CaptureOverlayWindow::grabKeyboardNow);
+}
+
+void CaptureOverlayWindow::unload() {
+    hide();
+    // Deleted now rather than later: none of their events can be under way while the
+    // overlay is hidden, and the snapshot's memory goes back at once.
+    delete editor_;
+    delete canvas_;
+    delete draft_;
+    canvas_ = nullptr;
+    draft_ = nullptr;
+    editorDragOrigin_.reset();
+    callbacks_ = {};
+}
+
+void CaptureOverlayWindow::load(const DisplaySnapshot& snapshot, qint64 number,
+                                OverlayCallbacks callbacks) {
+    unload();
+    ++loads_;
+    number_ = number;
+    callbacks_ = std::move(callbacks);
+    // The screens may have changed since this window last showed.
+    QScreen* target = screenFor(snapshot.screen);
+    if (target && target != screen())
+        setScreen(target);
     setGeometry(snapshot.screen.geometry);
 
+    draft_ = new CaptureDraft(this);
     canvas_ = new CaptureCanvas(snapshot, number, draft_, this);
     canvas_->setObjectName(QStringLiteral("captureCanvas"));
     canvas_->setGeometry(rect());
@@ -66,13 +95,8 @@ CaptureOverlayWindow::CaptureOverlayWindow(const DisplaySnapshot& snapshot, qint
     };
     canvas_->onPress = [this] { makeKey(); };
     draft_->onChange = [this] { canvas_->update(); };
+    canvas_->show();
     canvas_->setFocus(Qt::OtherFocusReason);
-
-    // Keys are inspected on the native window, before the focused widget sees them.
-    create();
-    windowHandle()->installEventFilter(this);
-    grabRetry_.setInterval(grabRetryMs);
-    connect(&grabRetry_, &QTimer::timeout, this, &CaptureOverlayWindow::grabKeyboardNow);
 }
 
 CaptureOverlayWindow::~CaptureOverlayWindow() {
@@ -178,8 +202,10 @@ void CaptureOverlayWindow::confirm() {
     // never from inside this window's own event handling.
     QMetaObject::invokeMethod(
         this,
-        [this, selection = *selection, comment = draft_->comment(), strokes = draft_->strokes()] {
-            if (callbacks_.confirm)
+        [this, load = loads_, selection = *selection, comment = draft_->comment(),
+         strokes = draft_->strokes()] {
+            // Answered only by the capture that asked, not by one loaded since.
+            if (load == loads_ && callbacks_.confirm)
                 callbacks_.confirm(selection, comment, strokes);
         },
         Qt::QueuedConnection);
@@ -188,8 +214,8 @@ void CaptureOverlayWindow::confirm() {
 void CaptureOverlayWindow::cancel() {
     QMetaObject::invokeMethod(
         this,
-        [this] {
-            if (callbacks_.cancel)
+        [this, load = loads_] {
+            if (load == loads_ && callbacks_.cancel)
                 callbacks_.cancel();
         },
         Qt::QueuedConnection);

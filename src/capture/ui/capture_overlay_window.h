@@ -21,12 +21,19 @@ class CaptureDraft;
 // One frozen screen covered edge to edge, above panels and every other window. Handles the
 // capture keys (Esc, Ctrl+Return, Ctrl+Z on the canvas) and shows the annotation panel next
 // to a selected region. Never closes itself: the store decides after confirm or cancel.
+// A hidden overlay can take the next capture of the same screen (load): its native window
+// and the memory of its backing store are then ready, so the frozen screen shows at once.
 class CaptureOverlayWindow : public QWidget, public OverlayWindow {
     Q_OBJECT
 public:
     CaptureOverlayWindow(const DisplaySnapshot& snapshot, qint64 number,
                          OverlayCallbacks callbacks);
     ~CaptureOverlayWindow() override;
+
+    /** Starts over, hidden, with another capture of a screen of the same geometry. */
+    void load(const DisplaySnapshot& snapshot, qint64 number, OverlayCallbacks callbacks);
+    /** Hidden, lets go of the capture (its snapshot, draft and callbacks) until the next load. */
+    void unload();
 
     // OverlayWindow
     void show() override;
@@ -61,12 +68,13 @@ private:
 
     qint64 number_;
     OverlayCallbacks callbacks_;
-    CaptureDraft* draft_;
-    CaptureCanvas* canvas_;
+    CaptureDraft* draft_ = nullptr;
+    CaptureCanvas* canvas_ = nullptr;
     QPointer<CaptureEditor> editor_;
     std::optional<QPointF> editorDragOrigin_;
     QTimer grabRetry_;
     int grabAttempts_ = 0;
+    quint64 loads_ = 0; // tells the captures this window has shown apart
 };
 
 } // namespace tovik

@@ -7,6 +7,7 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace tovik {
@@ -18,16 +19,12 @@ constexpr quint32 opaque = 0xff000000u;
 
 // ZPixmap rows of a 32-bit format are exactly 4 × width bytes; X leaves the padding byte of a
 // depth-24 pixel undefined, and RGB32 wants it 0xff.
-QImage toImage(const uchar* pixels, QSize size) {
-    QImage image(size, QImage::Format_RGB32);
-    if (image.isNull())
-        return image;
+void copyOpaque(const uchar* pixels, QImage& image) {
     const auto* src = reinterpret_cast<const quint32*>(pixels);
     auto* dst = reinterpret_cast<quint32*>(image.bits());
-    const qsizetype count = qsizetype(size.width()) * size.height();
+    const qsizetype count = qsizetype(image.width()) * image.height();
     for (qsizetype i = 0; i < count; ++i)
         dst[i] = src[i] | opaque;
-    return image;
 }
 
 Failure refused(const xcb_generic_error_t* error) {
@@ -142,6 +139,29 @@ void X11ImageGrabber::detachSegment() {
     segmentBytes_ = 0;
 }
 
+Expected<QImage> X11ImageGrabber::toImage(const uchar* pixels, QSize size) {
+    const auto kept = std::find_if(images_.begin(), images_.end(),
+                                   [size](const QImage& image) { return image.size() == size; });
+    // Detached: no snapshot holds it any more, so writing to it copies nothing.
+    if (kept != images_.end() && kept->isDetached()) {
+        copyOpaque(pixels, *kept);
+        return *kept;
+    }
+    QImage image(size, QImage::Format_RGB32);
+    if (image.isNull())
+        return outOfMemory();
+    copyOpaque(pixels, image);
+    if (kept != images_.end())
+        *kept = image;
+    else
+        images_.append(image);
+    return image;
+}
+
+void X11ImageGrabber::releaseImages() {
+    images_.clear();
+}
+
 Expected<QImage> X11ImageGrabber::grabShared(const QRect& rect) {
     xcb_generic_error_t* rawError = nullptr;
     const XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
@@ -153,10 +173,7 @@ Expected<QImage> X11ImageGrabber::grabShared(const QRect& rect) {
     const XcbReply<xcb_generic_error_t> error(rawError);
     if (!reply)
         return refused(error.get());
-    QImage image = toImage(memory_, rect.size());
-    if (image.isNull())
-        return outOfMemory();
-    return image;
+    return toImage(memory_, rect.size());
 }
 
 Expected<QImage> X11ImageGrabber::grabPlain(const QRect& rect) {
@@ -170,10 +187,7 @@ Expected<QImage> X11ImageGrabber::grabPlain(const QRect& rect) {
     const qsizetype bytes = qsizetype(rect.width()) * rect.height() * 4;
     if (!reply || xcb_get_image_data_length(reply.get()) < bytes)
         return refused(error.get());
-    QImage image = toImage(xcb_get_image_data(reply.get()), rect.size());
-    if (image.isNull())
-        return outOfMemory();
-    return image;
+    return toImage(xcb_get_image_data(reply.get()), rect.size());
 }
 
 } // namespace tovik

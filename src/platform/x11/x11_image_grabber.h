@@ -23,6 +23,8 @@ public:
     /** The root window's pixels in `rect` (device pixels), opaque; the server's refusal otherwise.
      */
     Expected<QImage> grab(const QRect& rect);
+    /** Lets go of the images kept for the next grabs. */
+    void releaseImages();
 
 private:
     bool readsScreenFormat() const;
@@ -30,6 +32,7 @@ private:
     void detachSegment();
     Expected<QImage> grabShared(const QRect& rect);
     Expected<QImage> grabPlain(const QRect& rect);
+    Expected<QImage> toImage(const uchar* pixels, QSize size);
 
     XcbConnection& conn_;
     bool formatSupported_ = false;
@@ -37,6 +40,10 @@ private:
     quint32 segment_ = 0; // server-side id; 0 when none is attached
     uchar* memory_ = nullptr;
     qsizetype segmentBytes_ = 0;
+    // One image per size, written again once no snapshot uses it: a fresh screen-sized
+    // block costs a page fault per page on every capture, a large one (above the C
+    // library's mapping threshold) on every capture even within a session.
+    QList<QImage> images_;
 };
 
 } // namespace tovik

@@ -3,12 +3,11 @@
 #include "platform/x11/x11_keymap.h"
 #include "platform/x11/xcb_connection.h"
 
+#include <QCoro/QCoroTimer>
 #include <QDeadlineTimer>
 #include <QSet>
 
 #include <xcb/xtest.h>
-
-#include <thread>
 
 namespace tovik {
 
@@ -64,12 +63,16 @@ bool X11KeyInjector::requestPermission() {
     return hasPermission();
 }
 
-bool X11KeyInjector::postPaste(const AppRef& destination) {
-    if (!hasPermission())
-        return false;
+void X11KeyInjector::updateKeymap() {
     // The layout may have changed since the last event was read.
     conn_->sync();
     conn_->dispatchPending();
+}
+
+bool X11KeyInjector::postPaste(const AppRef& destination) {
+    if (!hasPermission())
+        return false;
+    updateKeymap();
     const QList<xcb_keycode_t> control = keymap_->keycodes(controlKeysym);
     const QList<xcb_keycode_t> shift = keymap_->keycodes(shiftKeysym);
     const QList<xcb_keycode_t> v = keymap_->keycodes(vKeysym);
@@ -77,7 +80,6 @@ bool X11KeyInjector::postPaste(const AppRef& destination) {
     if (control.isEmpty() || v.isEmpty() || (terminal && shift.isEmpty()))
         return false;
 
-    releaseHeldModifiers();
     fakeKey(XCB_KEY_PRESS, control.first());
     if (terminal)
         fakeKey(XCB_KEY_PRESS, shift.first());
@@ -90,24 +92,29 @@ bool X11KeyInjector::postPaste(const AppRef& destination) {
     return conn_->isValid();
 }
 
-void X11KeyInjector::releaseHeldModifiers() {
+QCoro::Task<> X11KeyInjector::releaseHeldModifiers() {
+    if (!hasPermission())
+        co_return;
+    updateKeymap();
     const XcbReply<xcb_query_keymap_reply_t> keys(
         xcb_query_keymap_reply(conn_->get(), xcb_query_keymap(conn_->get()), nullptr));
     if (!keys)
-        return;
+        co_return;
     // Keys held through XTest (by another tool, or left from the hot key's own injection)
     // come up when XTest releases them; a physical key only when the user lets go.
     for (const xcb_keycode_t code : keymap_->shortcutModifierKeycodes()) {
         if (keys->keys[code / 8] & (1 << (code % 8)))
             fakeKey(XCB_KEY_RELEASE, code);
     }
+    // No event tells this connection that a key came up: the core protocol reports key
+    // releases only to the window under the focus or a grab.
     const QDeadlineTimer deadline(modifierReleaseTimeout);
     while (!deadline.hasExpired()) {
         const XcbReply<xcb_query_pointer_reply_t> pointer(xcb_query_pointer_reply(
             conn_->get(), xcb_query_pointer(conn_->get(), conn_->root()), nullptr));
         if (!pointer || (pointer->mask & keymap_->shortcutModifierMask()) == 0)
-            return;
-        std::this_thread::sleep_for(modifierReleasePoll);
+            co_return;
+        co_await QCoro::sleepFor(modifierReleasePoll);
     }
 }
 

@@ -18,11 +18,13 @@ public:
     /** XTest needs no permission: granted when the server has the extension. */
     bool hasPermission() override;
     bool requestPermission() override;
-    /** Ctrl+V, or Ctrl+Shift+V for a terminal emulator, once the user's modifiers are up. */
+    /** Polls the pointer's modifier mask between turns of the event loop. */
+    QCoro::Task<> releaseHeldModifiers() override;
+    /** Ctrl+V, or Ctrl+Shift+V for a terminal emulator. */
     bool postPaste(const AppRef& destination) override;
 
 private:
-    void releaseHeldModifiers();
+    void updateKeymap();
     void fakeKey(quint8 type, quint8 keycode);
 
     std::unique_ptr<XcbConnection> conn_;

@@ -86,14 +86,18 @@ void X11ScreenSource::warmUp() {
     for (const Monitor& monitor : std::as_const(monitors_))
         largest = largest.expandedTo(monitor.pixels.size());
     grabber_->reserve(largest);
-    // Two rounds: the first maps fresh image memory, after which the allocator keeps
-    // blocks of this size at hand; the second runs the path the hot key will take.
+    // Two rounds: the first makes the images the grabber keeps, the second runs the path
+    // the hot key will take.
     for (int round = 0; round < 2; ++round) {
         for (const ScreenInfo& screen : all) {
             if (screen.displayId)
                 grab(screen, screen.geometry.size() * screen.devicePixelRatio);
         }
     }
+}
+
+void X11ScreenSource::releaseBuffers() {
+    grabber_->releaseImages();
 }
 
 std::optional<QRect> X11ScreenSource::monitorArea(std::optional<quint32> id) const {

@@ -319,5 +319,37 @@ TEST_F(OverlayTest, closingTheLastOverlay_doesNotEndTheApplication) {
     EXPECT_FALSE(overlay->isVisible());
 }
 
+TEST_F(OverlayTest, loadAfterHide_startsTheNextCaptureAfreshInTheSameNativeWindow) {
+    select();
+    drag({200, 200}, {300, 250});
+    type(QStringLiteral("old"));
+    const WId native = overlay->winId();
+    overlay->cancel(); // its answer still queued at the next load
+    overlay->unload();
+
+    DisplaySnapshot next = testing::flatSnapshot(1440, 900);
+    next.image.fill(Qt::red);
+    int nextCancels = 0;
+    OverlayCallbacks callbacks;
+    callbacks.cancel = [&] { ++nextCancels; };
+    overlay->load(next, 5, std::move(callbacks));
+    overlay->show();
+    overlay->makeKey();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(overlay.get()));
+
+    EXPECT_EQ(overlay->winId(), native);
+    EXPECT_EQ(overlay->number(), 5);
+    EXPECT_EQ(overlay->canvas()->snapshot().image.pixel(0, 0), QColor(Qt::red).rgb());
+    EXPECT_FALSE(draft()->selection());
+    EXPECT_TRUE(draft()->strokes().isEmpty());
+    EXPECT_TRUE(draft()->comment().isEmpty());
+    EXPECT_FALSE(overlay->editor());
+    EXPECT_EQ(overlay->focusWidget(), overlay->canvas());
+    key(Qt::Key_Escape);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(nextCancels, 1);
+    EXPECT_EQ(cancels, 0) << "the previous capture hears nothing more";
+}
+
 } // namespace
 } // namespace tovik
