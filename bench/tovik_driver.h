@@ -3,6 +3,7 @@
 #include <QJsonObject>
 #include <QPoint>
 #include <QProcess>
+#include <QRect>
 #include <QRgb>
 #include <QSize>
 #include <QString>
