@@ -3,11 +3,11 @@
 #include "app/app_delegate.h"
 #include "app/idle_memory_trim.h"
 
-#include "support/store_fixture.h"
 #include "shortcuts/global_shortcut.h"
 #include "shortcuts/shortcut_preferences.h"
 #include "support/fake_hot_key_backend.h"
 #include "support/fake_updater.h"
+#include "support/store_fixture.h"
 #include "updates/update_controller.h"
 
 #include <QAction>

@@ -6,11 +6,11 @@
 #include "app/floating_toolbar_window.h"
 #include "app/session_window.h"
 #include "app/toolbar_thumbnail.h"
-#include "support/store_fixture.h"
 #include "capture/ui/capture_overlay_window.h"
 #include "capture/ui/display_snapshots.h"
 #include "platform/sticky_windows.h"
 #include "shortcuts/shortcut_preferences.h"
+#include "support/store_fixture.h"
 #include "ui/capture_button_style.h"
 
 #include <QLabel>

@@ -2,12 +2,12 @@
 // xdotool, the tray, the command line, the control socket and what the X server shows.
 #include "app/control_client.h"
 #include "app/floating_toolbar.h"
-#include "support/store_fixture.h"
 #include "capture/ui/capture_draft.h"
 #include "capture/ui/capture_editor.h"
 #include "capture/ui/capture_overlay_window.h"
 #include "platform/x11_test_env.h"
 #include "shortcuts/shortcut_preferences.h"
+#include "support/store_fixture.h"
 
 #include <QDir>
 #include <QFile>
