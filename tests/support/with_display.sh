@@ -9,6 +9,7 @@ trap 'kill $(jobs -p) 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$tm
 
 # -displayfd picks a free display number, so parallel runs never collide.
 Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp +extension RANDR 3>"$tmp/display" 2>"$tmp/xvfb.log" &
+xvfb=$!
 # Bounds are generous: CI machines under load start both slowly.
 for _ in $(seq 400); do [ -s "$tmp/display" ] && break; sleep 0.05; done
 [ -s "$tmp/display" ] || { echo "with_display: Xvfb did not start" >&2; cat "$tmp/xvfb.log" >&2; exit 1; }
@@ -25,6 +26,11 @@ openbox --sm-disable >"$tmp/openbox.log" 2>&1 &
 # Openbox is ready once it has set _NET_SUPPORTING_WM_CHECK on the root window.
 wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
 for _ in $(seq 400); do wm_ready && break; sleep 0.05; done
-wm_ready || { echo "with_display: Openbox did not start" >&2; cat "$tmp/openbox.log" >&2; exit 1; }
+wm_ready || {
+  echo "with_display: Openbox did not start on $DISPLAY" >&2
+  kill -0 "$xvfb" 2>/dev/null || echo "with_display: Xvfb has exited" >&2
+  cat "$tmp/openbox.log" "$tmp/xvfb.log" >&2
+  exit 1
+}
 
 "$@"
