@@ -7,18 +7,11 @@ size=${TOVIK_TEST_SCREEN:-2560x1440}
 tmp=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$tmp"' EXIT
 
-# A display number of its own, at random far above the low ones -displayfd hands out: when
-# servers come and go quickly (one per test case, other test runs beside), a number taken
-# again at once can lose its socket to the previous server's clean-up, and nothing connects.
-# A number in use makes Xvfb exit at once, and another is tried; -displayfd says when it is ready.
+# -displayfd picks a free display number, so parallel runs never collide.
+Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp +extension RANDR 3>"$tmp/display" 2>"$tmp/xvfb.log" &
+xvfb=$!
 # Bounds are generous: CI machines under load start both slowly.
-for _ in $(seq 10); do
-  Xvfb ":$((1000 + RANDOM % 30000))" -displayfd 3 -screen 0 "${size}x24" -nolisten tcp \
-    +extension RANDR 3>"$tmp/display" 2>"$tmp/xvfb.log" &
-  xvfb=$!
-  for _ in $(seq 400); do [ -s "$tmp/display" ] || ! kill -0 "$xvfb" 2>/dev/null && break; sleep 0.05; done
-  [ -s "$tmp/display" ] && break
-done
+for _ in $(seq 400); do [ -s "$tmp/display" ] && break; sleep 0.05; done
 [ -s "$tmp/display" ] || { echo "with_display: Xvfb did not start" >&2; cat "$tmp/xvfb.log" >&2; exit 1; }
 export DISPLAY=":$(cat "$tmp/display")"
 export XDG_RUNTIME_DIR="$tmp" XDG_CONFIG_HOME="$tmp/config" HOME="$tmp"
@@ -36,6 +29,7 @@ for _ in $(seq 400); do wm_ready && break; sleep 0.05; done
 wm_ready || {
   echo "with_display: Openbox did not start on $DISPLAY" >&2
   kill -0 "$xvfb" 2>/dev/null || echo "with_display: Xvfb has exited" >&2
+  xdpyinfo >/dev/null 2>&1 || echo "with_display: the X server takes no connections" >&2
   cat "$tmp/openbox.log" "$tmp/xvfb.log" >&2
   exit 1
 }
