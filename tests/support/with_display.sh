@@ -7,8 +7,10 @@ size=${TOVIK_TEST_SCREEN:-2560x1440}
 tmp=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$tmp"' EXIT
 
-# -displayfd picks a free display number, so parallel runs never collide.
-Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp +extension RANDR 3>"$tmp/display" 2>"$tmp/xvfb.log" &
+# -displayfd picks a free display number, so parallel runs never collide. -noreset: by
+# default the server resets when its last client leaves, dropping any connection still being
+# set up; the readiness probes below (xprop) come and go while Openbox connects.
+Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset +extension RANDR 3>"$tmp/display" 2>"$tmp/xvfb.log" &
 xvfb=$!
 # Bounds are generous: CI machines under load start both slowly.
 for _ in $(seq 400); do [ -s "$tmp/display" ] && break; sleep 0.05; done
