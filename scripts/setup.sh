@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that are missing: those to build and run tovik, and with
-# --test also those to test and package it. Does nothing (no apt-get update) when none is.
-# As root it installs directly, otherwise through sudo; without sudo it prints the command.
+# --test also those to test and package it (and the German locale one test pass runs in).
+# Does nothing (no apt-get update) when nothing is missing. As root it installs directly,
+# otherwise through sudo; without sudo it prints the command.
 set -euo pipefail
 
 # To build tovik and run it.
@@ -14,17 +15,24 @@ run_packages=(
   fonts-dejavu-core
 )
 
-# To run the test suite on a private X server, and to build and check the package.
+# To run the test suite on a private X server, fuzz, check the format, and build and check
+# the package.
 test_packages=(
   libgtest-dev libgmock-dev
   xvfb openbox xdotool xclip x11-utils x11-xserver-utils trayer lxterminal
   xfwm4 dbus-daemon xcompmgr
+  clang libclang-rt-14-dev clang-format locales
   dpkg-dev file desktop-file-utils appstream
 )
 
+# One pass of the tests runs in German, whose system messages differ from the C locale's.
+test_locale=de_DE.UTF-8
+has_test_locale() { locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; }
+
 packages=("${run_packages[@]}")
+testing=false
 case "${1:-}" in
-  --test) packages+=("${test_packages[@]}") ;;
+  --test) packages+=("${test_packages[@]}"); testing=true ;;
   "") ;;
   *) echo "usage: scripts/setup.sh [--test]" >&2; exit 2 ;;
 esac
@@ -35,18 +43,24 @@ missing=()
 for p in "${packages[@]}"; do
   grep -qx "$p install ok installed" <<<"$installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+locale_missing=false
+$testing && ! has_test_locale && locale_missing=true
+[ ${#missing[@]} -eq 0 ] && ! $locale_missing && exit 0
 
 if [ "$(id -u)" -eq 0 ]; then
   as_root=()
 elif command -v sudo >/dev/null; then
-  echo "setup: installing the missing packages through sudo: ${missing[*]}" >&2
+  echo "setup: installing through sudo what is missing: ${missing[*]:-} (and the test locale)" >&2
   as_root=(sudo)
 else
   echo "setup: these packages are missing; install them as root with:" >&2
-  echo "  apt-get install --no-install-recommends ${missing[*]}" >&2
+  echo "  apt-get install --no-install-recommends ${missing[*]:-}" >&2
+  $locale_missing && echo "  localedef -i de_DE -f UTF-8 $test_locale" >&2
   exit 1
 fi
-"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
-  apt-get install -y --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+has_test_locale || ! $testing || "${as_root[@]}" localedef -i de_DE -f UTF-8 "$test_locale"

@@ -75,7 +75,13 @@ QImage encodableImage(const QImage& image) {
     case QImage::Format_RGB32:
         return image;
     default:
-        return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        // Straight alpha stays straight: premultiplying would lose the colour of translucent
+        // pixels.
+        return image.convertToFormat(image.hasAlphaChannel() &&
+                                             image.pixelFormat().premultiplied() ==
+                                                 QPixelFormat::NotPremultiplied
+                                         ? QImage::Format_ARGB32
+                                         : QImage::Format_ARGB32_Premultiplied);
     }
 }
 

@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <thread>
@@ -24,6 +26,11 @@ namespace {
 
 using test::captureOf;
 using test::entriesOf;
+
+// The system's own text for an error, in the locale the test runs in, as the export shows it.
+QString systemText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
 QByteArray contents(const QString& path) {
     QFile file(path);
@@ -134,17 +141,17 @@ TEST_F(ExportBundleTest, makeBundle_failureAtAnyStep_removesFolderAndPassesError
         ASSERT_TRUE(probe.ok());
         EXPECT_GT(QFileInfo(QDir(probe->directory).filePath(step)).size(), sizeLimit);
         const auto failed = withFileSizeLimit([&] { return makeBundle({capture}, sheet, base()); });
-        EXPECT_EQ(failed.failure().message(), QStringLiteral("File too large")); // the OS error
+        EXPECT_EQ(failed.failure().message(), systemText(EFBIG));
         EXPECT_TRUE(entriesOf(base()).isEmpty()) << entriesOf(base()).join(' ').toStdString();
     }
     const auto single = withFileSizeLimit([&] { return exportScreenshot(steps[0].first, base()); });
-    EXPECT_EQ(single.failure().message(), QStringLiteral("File too large"));
+    EXPECT_EQ(single.failure().message(), systemText(EFBIG));
 
     // A base path under a regular file, a record JSON cannot hold, an image PNG cannot hold.
     const QString file = temp.filePath(QStringLiteral("file"));
     ASSERT_TRUE(QFile(file).open(QIODevice::WriteOnly));
-    EXPECT_EQ(makeBundle(session, false, file + "/base").failure().message(), "Not a directory");
-    EXPECT_EQ(exportScreenshot(session[0], file).failure().message(), "Not a directory");
+    EXPECT_EQ(makeBundle(session, false, file + "/base").failure().message(), systemText(ENOTDIR));
+    EXPECT_EQ(exportScreenshot(session[0], file).failure().message(), systemText(ENOTDIR));
     EXPECT_EQ(entriesOf(temp.path()), QStringList({"base", "file", "probe"})); // nothing new
 
     const PenStroke broken{{{2, 2}}, std::numeric_limits<double>::quiet_NaN()};

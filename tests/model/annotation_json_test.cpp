@@ -9,8 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace tovik {
@@ -85,10 +86,11 @@ TEST(AnnotationsFile, numbers_shortestFormThatReadsBack) {
         const Expected<QByteArray> json = AnnotationJson::encode(MarkPoint{c.value, 0});
         ASSERT_TRUE(json.ok());
         EXPECT_EQ(json->toStdString(), "{\n  \"x\" : " + std::string(c.text) + ",\n  \"y\" : 0\n}");
-        // The expected text itself reads back to the very same bits (sign of zero included).
-        EXPECT_EQ(std::bit_cast<quint64>(std::strtod(c.text, nullptr)),
-                  std::bit_cast<quint64>(c.value))
-            << c.text;
+        // The expected text itself reads back to the very same bits (sign of zero included),
+        // read as JSON is, whatever the locale's decimal separator.
+        double read = 0;
+        std::from_chars(c.text, c.text + std::strlen(c.text), read);
+        EXPECT_EQ(std::bit_cast<quint64>(read), std::bit_cast<quint64>(c.value)) << c.text;
     }
 }
 

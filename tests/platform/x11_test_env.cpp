@@ -101,9 +101,31 @@ quint8 OtherClient::keycode(quint32 keysym) {
 
 void OtherClient::takeClipboard() {
     const xcb_window_t window = xcb_generate_id(conn_);
+    const quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_create_window(conn_, XCB_COPY_FROM_PARENT, window, root_, 0, 0, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
-    xcb_set_selection_owner(conn_, window, atom(conn_, "CLIPBOARD"), XCB_CURRENT_TIME);
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
+    // The server's time as a property change reports it: no client has seen a later one.
+    const auto serverTime = [&] {
+        xcb_change_property(conn_, XCB_PROP_MODE_APPEND, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING,
+                            8, 0, nullptr);
+        xcb_flush(conn_);
+        xcb_timestamp_t time = XCB_CURRENT_TIME;
+        while (xcb_generic_event_t* event = xcb_wait_for_event(conn_)) {
+            if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY)
+                time = reinterpret_cast<xcb_property_notify_event_t*>(event)->time;
+            std::free(event);
+            if (time != XCB_CURRENT_TIME)
+                break;
+        }
+        return time;
+    };
+    // Claimed at a time later than anything the code under test has seen; within the same
+    // millisecond its own older claims would still be accepted.
+    const xcb_timestamp_t seen = serverTime();
+    xcb_timestamp_t now = seen;
+    while (now == seen)
+        now = serverTime();
+    xcb_set_selection_owner(conn_, window, atom(conn_, "CLIPBOARD"), now);
     sync(conn_);
 }
 

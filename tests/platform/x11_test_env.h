@@ -43,7 +43,7 @@ public:
     bool grabKey(quint8 keycode, quint16 modifiers); // false when another client has it
     void ungrabKey(quint8 keycode, quint16 modifiers);
     quint8 keycode(quint32 keysym);     // 0 when no key produces it
-    void takeClipboard();               // at the server's present time
+    void takeClipboard();               // at a server time later than any seen so far
     bool hasFocus(xcb_window_t window); // the keyboard focus is on it or inside it
     void dropFocus();                   // to no window: keys go where the pointer is
     // The active window as the window manager says, with its pid and WM_CLASS class.

@@ -10,8 +10,11 @@ read -r -a extra <<<"${TOVIK_XVFB_ARGS:-}"
 tmp=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$tmp"' EXIT
 
-# -displayfd picks a free display number, so parallel runs never collide.
-Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp +extension RANDR ${extra[@]+"${extra[@]}"} 3>"$tmp/display" 2>"$tmp/xvfb.log" &
+# -displayfd picks a free display number, so parallel runs never collide. -noreset: by
+# default the server resets when its last client leaves, dropping any connection still being
+# set up; the readiness probes below (xprop) come and go while the window manager connects.
+Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset +extension RANDR ${extra[@]+"${extra[@]}"} 3>"$tmp/display" 2>"$tmp/xvfb.log" &
+xvfb=$!
 # Bounds are generous: CI machines under load start both slowly.
 for _ in $(seq 400); do [ -s "$tmp/display" ] && break; sleep 0.05; done
 [ -s "$tmp/display" ] || { echo "with_display: Xvfb did not start" >&2; cat "$tmp/xvfb.log" >&2; exit 1; }
@@ -47,6 +50,12 @@ esac
 # (xfwm4 starts its compositor before that).
 wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
 for _ in $(seq 400); do wm_ready && break; sleep 0.05; done
-wm_ready || { echo "with_display: $wm did not start" >&2; cat "$tmp/wm.log" >&2; exit 1; }
+wm_ready || {
+  echo "with_display: $wm did not start on $DISPLAY" >&2
+  kill -0 "$xvfb" 2>/dev/null || echo "with_display: Xvfb has exited" >&2
+  xdpyinfo >/dev/null 2>&1 || echo "with_display: the X server takes no connections" >&2
+  cat "$tmp/wm.log" "$tmp/xvfb.log" >&2
+  exit 1
+}
 
 "$@"

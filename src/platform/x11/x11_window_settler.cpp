@@ -17,12 +17,13 @@ namespace tovik {
 
 namespace {
 
-// The window manager unmaps a frame within a few milliseconds of the client's unmap.
-constexpr auto frameTimeout = std::chrono::milliseconds(500);
+// The window manager unmaps a frame within a few milliseconds of the client's unmap; a
+// loaded machine may take a few hundred.
+constexpr auto frameTimeout = std::chrono::milliseconds(1000);
 constexpr auto framePoll = std::chrono::milliseconds(2);
 // Clients repaint an exposed area at once, a compositor within a frame or two; an area
-// nobody redraws is given up on after this long.
-constexpr auto redrawTimeout = std::chrono::milliseconds(300);
+// nobody redraws is given up on this long after it was uncovered.
+constexpr auto redrawTimeout = std::chrono::milliseconds(500);
 // A redraw is complete once its area has been quiet this long.
 constexpr qint64 redrawQuietMs = 5;
 constexpr int redrawPollMs = 2;
@@ -64,7 +65,7 @@ xcb_connection_t* qtConnection() {
 X11WindowSettler::X11WindowSettler(XcbConnection& conn)
     : conn_(conn) {
     forget_.setSingleShot(true);
-    forget_.setInterval(redrawTimeout);
+    forget_.setInterval(frameTimeout + redrawTimeout);
     connect(&forget_, &QTimer::timeout, this, [this] {
         uncovered_.clear();
         stopWatchingDamage();
@@ -78,6 +79,12 @@ X11WindowSettler::X11WindowSettler(XcbConnection& conn)
             conn_.get(), xcb_damage_query_version(conn_.get(), 1, 1), nullptr));
         damageEvent_ = damage->first_event;
     }
+    // The unmaps of every top-level window and frame, in the order of the drawing DAMAGE
+    // reports. Selected for good: selecting when a window hides would come too late, as Qt
+    // has sent its unmap by then and a quick window manager may have unmapped the frame.
+    const quint32 mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(conn_.get(), conn_.root(), XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(conn_.get());
     QCoreApplication::instance()->installEventFilter(this);
 }
 
@@ -103,14 +110,19 @@ void X11WindowSettler::handleEvent(const xcb_generic_event_t& event) {
                 ? reinterpret_cast<const xcb_unmap_notify_event_t&>(event).window
                 : reinterpret_cast<const xcb_destroy_notify_event_t&>(event).window;
         for (Uncovered& area : uncovered_) {
-            if (area.top == window) {
+            if (area.top == window && !area.gone) {
                 area.gone = true;
+                area.deadline.setRemainingTime(redrawTimeout);
                 area.sinceDrawn.invalidate();
             }
         }
         return;
     }
     if (damageEvent_ == 0 || type != damageEvent_ + XCB_DAMAGE_NOTIFY)
+        return;
+    // Creating the damage object reports everything already on the screen; nothing was
+    // drawn then.
+    if (event.sequence == damageCreated_)
         return;
     const auto& notify = reinterpret_cast<const xcb_damage_notify_event_t&>(event);
     const QRect drawn(notify.area.x, notify.area.y, notify.area.width, notify.area.height);
@@ -121,21 +133,27 @@ void X11WindowSettler::handleEvent(const xcb_generic_event_t& event) {
 }
 
 bool X11WindowSettler::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Hide && watched->isWindowType()) {
-        const auto* window = static_cast<QWindow*>(watched);
-        if (window->isTopLevel() && window->handle()) {
-            const TopWindow top = topWindow(xcb_window_t(window->winId()));
-            if (!top.area.isEmpty()) {
-                // Qt's unmap still waits in its output buffer, the window manager's unmap of
-                // the frame comes later: both reach the server after this request.
-                const quint32 mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-                xcb_change_window_attributes(conn_.get(), top.window, XCB_CW_EVENT_MASK, &mask);
-                xcb_flush(conn_.get());
-                uncovered_.append({top.window, top.area, QDeadlineTimer(redrawTimeout), false, {}});
-                watchDamage();
-                forget_.start();
-            }
-        }
+    const QEvent::Type type = event->type();
+    if (!watched->isWindowType() || (type != QEvent::Hide && type != QEvent::Expose &&
+                                     type != QEvent::Move && type != QEvent::Resize))
+        return false;
+    const auto* window = static_cast<QWindow*>(watched);
+    if (!window->isTopLevel() || !window->handle())
+        return false;
+    const auto id = xcb_window_t(window->winId());
+    if (type != QEvent::Hide) {
+        // Where it is on the screen, read while it is shown: by the time Qt reports the
+        // hide its unmap has gone out, and the window manager may already have taken the
+        // frame down.
+        if (window->isVisible())
+            shown_.insert(id, topWindow(id));
+        return false;
+    }
+    const TopWindow top = shown_.contains(id) ? shown_.take(id) : topWindow(id);
+    if (!top.area.isEmpty()) {
+        uncovered_.append({top.window, top.area, QDeadlineTimer(frameTimeout), false, {}});
+        watchDamage();
+        forget_.start();
     }
     return false;
 }
@@ -203,7 +221,12 @@ void X11WindowSettler::watchDamage() {
         return;
     // Only while areas are pending: on the root it reports every drawing on the screen.
     damage_ = xcb_generate_id(conn_.get());
-    xcb_damage_create(conn_.get(), damage_, conn_.root(), XCB_DAMAGE_REPORT_LEVEL_RAW_RECTANGLES);
+    damageCreated_ = quint16(xcb_damage_create(conn_.get(), damage_, conn_.root(),
+                                               XCB_DAMAGE_REPORT_LEVEL_RAW_RECTANGLES)
+                                 .sequence);
+    // Drawing reported after this request carries a later sequence number than the report
+    // of the creation.
+    xcb_no_operation(conn_.get());
     xcb_flush(conn_.get());
 }
 

@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QRect>
@@ -35,9 +36,9 @@ private:
     struct Uncovered {
         xcb_window_t top = XCB_NONE; // the window, or the frame it sits in
         QRect area;                  // root coordinates, frame included
-        QDeadlineTimer deadline;
-        bool gone = false;        // its unmap has reached this connection
-        QElapsedTimer sinceDrawn; // invalid until something was drawn there after it went
+        QDeadlineTimer deadline;     // for the unmap, then for the redraw after it
+        bool gone = false;           // its unmap has reached this connection
+        QElapsedTimer sinceDrawn;    // invalid until something was drawn there after it went
     };
     struct TopWindow {
         xcb_window_t window = XCB_NONE;
@@ -51,8 +52,10 @@ private:
     void stopWatchingDamage();
 
     XcbConnection& conn_;
-    quint8 damageEvent_ = 0; // first event code of DAMAGE; 0 without it
-    quint32 damage_ = 0;     // the damage object on the root window while areas are pending
+    quint8 damageEvent_ = 0;    // first event code of DAMAGE; 0 without it
+    quint32 damage_ = 0;        // the damage object on the root window while areas are pending
+    quint16 damageCreated_ = 0; // sequence number of its creation, which reports the whole root
+    QHash<xcb_window_t, TopWindow> shown_; // this app's visible top-level windows by id
     QList<Uncovered> uncovered_;
     QTimer forget_; // drops the pending areas when no grab follows a hide
 };

@@ -2,6 +2,7 @@
 #include "capture/ui/capture_overlay_window.h"
 
 #include "capture/ui/display_snapshots.h"
+#include "platform/x11_test_env.h"
 
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -79,9 +80,13 @@ TEST_F(OverlayX11Test, keysArriveAfterAnotherClientTakesTheFocus_andAreFreeOnceC
     overlay->close();
     overlay.reset();
     other.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    // Qt may count the window active again before the window manager has given it the X
+    // focus, and keys typed meanwhile go nowhere: wait for the server's focus itself.
+    x11test::OtherClient client;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return client.hasFocus(xcb_window_t(other.winId())); }));
     ASSERT_TRUE(xdotool({"type", "--delay", "30", "ok"}));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return other.text() == "ok"; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return other.text() == "ok"; }))
+        << other.text().toStdString();
 }
 
 // Two monitors side by side: each overlay covers its own, and a drag that starts on one stays
