@@ -5,11 +5,10 @@
 #include "session/session_store.h"
 #include "ui/compact_action.h"
 #include "ui/dark_scheme.h"
+#include "ui/rounded_surface.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
@@ -25,21 +24,6 @@ constexpr int commentSpacing = 8;
 constexpr qreal imageRadius = 10;
 constexpr qreal editorRadius = 8;
 constexpr int editorPadding = 8;
-
-// The editor's faint rounded surface; the editor itself draws no background.
-class EditorSurface : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath shape;
-        shape.addRoundedRect(QRectF(rect()), editorRadius, editorRadius);
-        painter.fillPath(shape, QColor::fromRgbF(1, 1, 1, 0.04f));
-    }
-};
 
 } // namespace
 
@@ -77,7 +61,7 @@ CaptureDetail::CaptureDetail(SessionStore& store, QWidget* parent)
 }
 
 QWidget* CaptureDetail::buildCommentEditor() {
-    auto* surface = new EditorSurface(this);
+    auto* surface = new RoundedSurface(editorRadius, QColor::fromRgbF(1, 1, 1, 0.04f), this);
     surface->setFixedHeight(editorHeight);
     editor_ = new QPlainTextEdit(surface);
     editor_->setObjectName(QStringLiteral("commentEditor"));

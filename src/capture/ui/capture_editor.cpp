@@ -5,10 +5,9 @@
 #include "ui/capture_button_style.h"
 #include "ui/compact_action.h"
 #include "ui/dark_scheme.h"
+#include "ui/rounded_surface.h"
 
 #include <QBoxLayout>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPlainTextEdit>
 
 namespace tovik {
@@ -18,21 +17,7 @@ constexpr int inset = 12;
 constexpr int spacing = 8;
 constexpr int headerHeight = 30;
 constexpr int commentHeight = 64;
-
-// The faint rounded surface behind the comment text.
-class CommentSurface : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath path;
-        path.addRoundedRect(QRectF(rect()), 8, 8);
-        painter.fillPath(path, QColor::fromRgbF(1, 1, 1, 0.06f));
-    }
-};
+constexpr qreal commentRadius = 8;
 
 void call(const std::function<void()>& callback) {
     if (callback)
@@ -83,7 +68,7 @@ QLayout* CaptureEditor::makeHeader() {
 }
 
 QWidget* CaptureEditor::makeCommentField() {
-    auto* surface = new CommentSurface(this);
+    auto* surface = new RoundedSurface(commentRadius, QColor::fromRgbF(1, 1, 1, 0.06f), this);
     surface->setFixedHeight(commentHeight);
     auto* surfaceLayout = new QVBoxLayout(surface);
     // Text and placeholder start 11 points in from the side and 6 from the top.
