@@ -31,6 +31,7 @@ QCoro::Task<Expected<QList<DisplaySnapshot>>> captureDisplays(ScreenSource& sour
     if (!source.preflightAccess() && !source.requestAccess())
         co_return Failure::of(ScreenCaptureError::permission);
 
+    co_await source.settle();
     QList<DisplaySnapshot> snapshots;
     for (const ScreenInfo& screen : source.screens()) {
         if (cancel.isCancelled())

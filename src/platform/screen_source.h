@@ -2,6 +2,7 @@
 
 #include "model/failure.h"
 
+#include <QCoro/QCoroTask>
 #include <QImage>
 #include <QList>
 #include <QRect>
@@ -34,6 +35,9 @@ public:
     virtual bool requestAccess() = 0;
     /** The screens in the platform's order; empty when there is none. */
     virtual QList<ScreenInfo> screens() = 0;
+    /** Waits until this app's windows hidden a moment ago are off the screen and what they
+     *  covered is drawn again, so that grabs see neither them nor their ghosts. */
+    virtual QCoro::Task<> settle() = 0;
     /** The whole screen at pixelSize device pixels without this app's windows; the platform's error
      * otherwise. */
     virtual Expected<QImage> grab(const ScreenInfo& screen, QSize pixelSize) = 0;

@@ -36,6 +36,7 @@ public:
         return requestAnswer;
     }
     QList<ScreenInfo> screens() override { return screenList; }
+    QCoro::Task<> settle() override { co_return; }
     Expected<QImage> grab(const ScreenInfo& screen, QSize pixelSize) override {
         grabs.append(Grab{screen, pixelSize});
         const int index = int(screenList.indexOf(screen));

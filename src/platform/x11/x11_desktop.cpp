@@ -1,5 +1,6 @@
 #include "platform/x11/x11_desktop.h"
 
+#include "platform/signal_wait.h"
 #include "platform/x11/xcb_connection.h"
 
 #include <QCoreApplication>
@@ -8,8 +9,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWindow>
-
-#include <QCoro/QCoroTimer>
 
 #include <QPointer>
 
@@ -140,7 +139,7 @@ QCoro::Task<bool> X11Desktop::activate(AppRef app) {
     while (!activeWindowIs(app.window)) {
         if (deadline.hasExpired() || !conn_->isValid())
             co_return false;
-        co_await waitForFocusChange(deadline);
+        co_await waitForSignal(this, &X11Desktop::focusChanged, deadline);
         if (!alive)
             co_return false;
     }
@@ -153,7 +152,7 @@ QCoro::Task<bool> X11Desktop::activate(AppRef app) {
     while (!hasKeyboardFocus(app)) {
         if (deadline.hasExpired() || !conn_->isValid())
             co_return false;
-        co_await waitForFocusChange(deadline);
+        co_await waitForSignal(this, &X11Desktop::focusChanged, deadline);
         if (!alive)
             co_return false;
     }
@@ -197,14 +196,6 @@ QPoint X11Desktop::mousePosition() {
 }
 
 // Resumes at the next change or at the deadline, whichever comes first.
-QCoro::Task<> X11Desktop::waitForFocusChange(QDeadlineTimer deadline) {
-    QTimer wake;
-    wake.setSingleShot(true);
-    connect(this, &X11Desktop::focusChanged, &wake, [&wake] { wake.start(0); });
-    wake.start(std::chrono::milliseconds(deadline.remainingTime()));
-    co_await wake;
-}
-
 // The server stamps a property change with its present time, and the event brings it back.
 quint32 X11Desktop::serverTime() {
     if (!conn_->isValid())

@@ -39,7 +39,6 @@ Q_SIGNALS:
     void focusChanged();
 
 private:
-    QCoro::Task<> waitForFocusChange(QDeadlineTimer deadline);
     quint32 serverTime();
     quint32 inputFocus();
     quint32 readActiveWindow();

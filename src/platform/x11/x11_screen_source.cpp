@@ -59,6 +59,10 @@ QList<ScreenInfo> X11ScreenSource::screens() {
     return result;
 }
 
+QCoro::Task<> X11ScreenSource::settle() {
+    return settler_->settle();
+}
+
 Expected<QImage> X11ScreenSource::grab(const ScreenInfo& screen, QSize pixelSize) {
     // A capture lists the screens and grabs them at once: the monitors read for the list
     // save a round trip per grab.
@@ -70,7 +74,6 @@ Expected<QImage> X11ScreenSource::grab(const ScreenInfo& screen, QSize pixelSize
     if (!area)
         return Failure::platform(
             QStringLiteral("The display “%1” is no longer connected.").arg(screen.name));
-    settler_->settle();
     // Points × scale, truncated, can fall a pixel short of the monitor: cut rather than
     // resample so the pixels stay exact.
     const bool fits = pixelSize.width() <= area->width() && pixelSize.height() <= area->height();

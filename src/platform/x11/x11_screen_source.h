@@ -16,8 +16,7 @@ class X11WindowSettler;
 // outputs that show a part of the screen; without RandR, the one screen is the whole root
 // window); grabs of the root window.
 // This app's windows are not hidden here (that is their owners' call: the session hides its
-// window and toolbar before a capture), but a grab waits until the windows the app has
-// hidden are off the screen and what they covered is drawn again.
+// window and toolbar before a capture); `settle` waits for them to be gone.
 class X11ScreenSource final : public ScreenSource {
 public:
     /** Uses RandR up to 1.`newestRandrMinor` (the server may offer less); tests lower it to
@@ -29,6 +28,7 @@ public:
     bool preflightAccess() override { return true; }
     bool requestAccess() override { return true; }
     QList<ScreenInfo> screens() override;
+    QCoro::Task<> settle() override;
     Expected<QImage> grab(const ScreenInfo& screen, QSize pixelSize) override;
 
     /** Makes and touches every buffer a capture needs, so that the first capture after

@@ -1,5 +1,6 @@
 #include "platform/x11/x11_window_settler.h"
 
+#include "platform/signal_wait.h"
 #include "platform/x11/xcb_connection.h"
 
 #include <QCoreApplication>
@@ -9,10 +10,6 @@
 
 #include <xcb/damage.h>
 
-#include <poll.h>
-
-#include <thread>
-
 namespace tovik {
 
 namespace {
@@ -20,13 +17,15 @@ namespace {
 // The window manager unmaps a frame within a few milliseconds of the client's unmap; a
 // loaded machine may take a few hundred.
 constexpr auto frameTimeout = std::chrono::milliseconds(1000);
-constexpr auto framePoll = std::chrono::milliseconds(2);
 // Clients repaint an exposed area at once, a compositor within a frame or two; an area
 // nobody redraws is given up on this long after it was uncovered.
 constexpr auto redrawTimeout = std::chrono::milliseconds(500);
 // A redraw is complete once its area has been quiet this long.
-constexpr qint64 redrawQuietMs = 5;
-constexpr int redrawPollMs = 2;
+constexpr std::chrono::milliseconds redrawQuiet(5);
+
+std::chrono::milliseconds remaining(const QDeadlineTimer& deadline) {
+    return std::chrono::milliseconds(deadline.remainingTime());
+}
 
 // The windows among `windows` that are, or sit in a frame that is, still viewable. All
 // windows are asked at once, one level of the tree per round trip.
@@ -67,6 +66,8 @@ X11WindowSettler::X11WindowSettler(XcbConnection& conn)
     forget_.setSingleShot(true);
     forget_.setInterval(frameTimeout + redrawTimeout);
     connect(&forget_, &QTimer::timeout, this, [this] {
+        if (settling_ > 0)
+            return;
         uncovered_.clear();
         stopWatchingDamage();
     });
@@ -92,11 +93,17 @@ X11WindowSettler::~X11WindowSettler() {
     stopWatchingDamage();
 }
 
-void X11WindowSettler::settle() {
+QCoro::Task<> X11WindowSettler::settle() {
     if (!qtConnection() || !conn_.isValid())
-        return;
-    waitUntilHiddenWindowsAreGone();
-    waitUntilUncoveredAreasAreDrawn();
+        co_return;
+    ++settling_;
+    co_await waitUntilHiddenWindowsAreGone();
+    co_await waitUntilUncoveredAreasAreDrawn();
+    if (--settling_ == 0) {
+        uncovered_.clear();
+        forget_.stop();
+        stopWatchingDamage();
+    }
 }
 
 void X11WindowSettler::handleEvent(const xcb_generic_event_t& event) {
@@ -116,6 +123,7 @@ void X11WindowSettler::handleEvent(const xcb_generic_event_t& event) {
                 area.sinceDrawn.invalidate();
             }
         }
+        Q_EMIT progressed();
         return;
     }
     if (damageEvent_ == 0 || type != damageEvent_ + XCB_DAMAGE_NOTIFY)
@@ -126,10 +134,15 @@ void X11WindowSettler::handleEvent(const xcb_generic_event_t& event) {
         return;
     const auto& notify = reinterpret_cast<const xcb_damage_notify_event_t&>(event);
     const QRect drawn(notify.area.x, notify.area.y, notify.area.width, notify.area.height);
+    bool uncoveredDrawn = false;
     for (Uncovered& area : uncovered_) {
-        if (area.gone && area.area.intersects(drawn))
+        if (area.gone && area.area.intersects(drawn)) {
             area.sinceDrawn.start();
+            uncoveredDrawn = true;
+        }
     }
+    if (uncoveredDrawn)
+        Q_EMIT progressed();
 }
 
 bool X11WindowSettler::eventFilter(QObject* watched, QEvent* event) {
@@ -158,7 +171,18 @@ bool X11WindowSettler::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
-void X11WindowSettler::waitUntilHiddenWindowsAreGone() {
+QCoro::Task<> X11WindowSettler::waitWhile(Pending pending) {
+    for (;;) {
+        // Replies read on the way may have brought events the socket will not announce again.
+        conn_.dispatchPending();
+        const std::optional<std::chrono::milliseconds> wait = pending();
+        if (!wait || !conn_.isValid())
+            co_return;
+        co_await waitForSignal(this, &X11WindowSettler::progressed, QDeadlineTimer(*wait));
+    }
+}
+
+QCoro::Task<> X11WindowSettler::waitUntilHiddenWindowsAreGone() {
     QList<xcb_window_t> hidden;
     for (const QWindow* window : QGuiApplication::topLevelWindows()) {
         if (window->handle() && !window->isVisible())
@@ -168,32 +192,38 @@ void X11WindowSettler::waitUntilHiddenWindowsAreGone() {
     for (const Uncovered& area : std::as_const(uncovered_))
         hidden.append(area.top);
     if (hidden.isEmpty())
-        return;
+        co_return;
     // Qt may still hold the unmap of a window hidden a moment ago in its output buffer; a
     // round trip on Qt's own connection makes the server carry it out first.
     xcb_connection_t* qt = qtConnection();
     std::free(xcb_get_input_focus_reply(qt, xcb_get_input_focus(qt), nullptr));
+    // Every top-level unmap wakes the wait, the frame's included.
     const QDeadlineTimer deadline(frameTimeout);
-    while (!stillShown(conn_, hidden).isEmpty() && !deadline.hasExpired())
-        std::this_thread::sleep_for(framePoll);
+    co_await waitWhile([&]() -> std::optional<std::chrono::milliseconds> {
+        if (deadline.hasExpired() || stillShown(conn_, hidden).isEmpty())
+            return std::nullopt;
+        return remaining(deadline);
+    });
 }
 
-void X11WindowSettler::waitUntilUncoveredAreasAreDrawn() {
-    const auto pending = [this] {
-        conn_.dispatchPending();
-        return std::any_of(uncovered_.cbegin(), uncovered_.cend(), [this](const Uncovered& a) {
-            const bool drawn =
-                a.gone && a.sinceDrawn.isValid() && a.sinceDrawn.elapsed() >= redrawQuietMs;
+QCoro::Task<> X11WindowSettler::waitUntilUncoveredAreasAreDrawn() {
+    co_await waitWhile([this]() -> std::optional<std::chrono::milliseconds> {
+        std::optional<std::chrono::milliseconds> wait;
+        for (const Uncovered& area : std::as_const(uncovered_)) {
+            if (area.deadline.hasExpired())
+                continue;
+            auto next = remaining(area.deadline);
             // Without DAMAGE nothing tells when an area is drawn: give it the whole time.
-            return !a.deadline.hasExpired() && (damageEvent_ == 0 || !drawn);
-        });
-    };
-    pollfd socket{xcb_get_file_descriptor(conn_.get()), POLLIN, 0};
-    while (pending())
-        poll(&socket, 1, redrawPollMs);
-    uncovered_.clear();
-    forget_.stop();
-    stopWatchingDamage();
+            if (area.gone && area.sinceDrawn.isValid() && damageEvent_ != 0) {
+                const qint64 quietFor = redrawQuiet.count() - area.sinceDrawn.elapsed();
+                if (quietFor <= 0)
+                    continue;
+                next = std::min(next, std::chrono::milliseconds(quietFor));
+            }
+            wait = std::min(wait.value_or(next), next);
+        }
+        return wait;
+    });
 }
 
 X11WindowSettler::TopWindow X11WindowSettler::topWindow(xcb_window_t window) {

@@ -8,7 +8,12 @@
 #include <QRect>
 #include <QTimer>
 
+#include <QCoro/QCoroTask>
 #include <xcb/xcb.h>
+
+#include <chrono>
+#include <functional>
+#include <optional>
 
 namespace tovik {
 
@@ -19,15 +24,20 @@ class XcbConnection;
 // for the window manager), and what it covered shows stale pixels until the clients below
 // have answered their Expose events, or a compositor its next frame.
 class X11WindowSettler : public QObject {
+    Q_OBJECT
 public:
     explicit X11WindowSettler(XcbConnection& conn);
     ~X11WindowSettler() override;
 
     /** Waits, for a bounded time, until this app's hidden windows are off the screen and
-     *  the areas they uncovered have been drawn again. */
-    void settle();
+     *  the areas they uncovered have been drawn again. The event loop runs meanwhile. */
+    QCoro::Task<> settle();
     /** Takes the connection's DAMAGE and unmap events. */
     void handleEvent(const xcb_generic_event_t& event);
+
+Q_SIGNALS:
+    /** An unmap or a drawing arrived that a settle may be waiting for. */
+    void progressed();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -45,8 +55,12 @@ private:
         QRect area;
     };
 
-    void waitUntilHiddenWindowsAreGone();
-    void waitUntilUncoveredAreasAreDrawn();
+    // How long at most until `pending` may change its mind; none once it is satisfied.
+    using Pending = std::function<std::optional<std::chrono::milliseconds>()>;
+
+    QCoro::Task<> waitWhile(Pending pending);
+    QCoro::Task<> waitUntilHiddenWindowsAreGone();
+    QCoro::Task<> waitUntilUncoveredAreasAreDrawn();
     TopWindow topWindow(xcb_window_t window);
     void watchDamage();
     void stopWatchingDamage();
@@ -57,7 +71,8 @@ private:
     quint16 damageCreated_ = 0; // sequence number of its creation, which reports the whole root
     QHash<xcb_window_t, TopWindow> shown_; // this app's visible top-level windows by id
     QList<Uncovered> uncovered_;
-    QTimer forget_; // drops the pending areas when no grab follows a hide
+    QTimer forget_;    // drops the pending areas when no grab follows a hide
+    int settling_ = 0; // settles under way; the last one to end drops the areas
 };
 
 } // namespace tovik
