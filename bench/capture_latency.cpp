@@ -10,6 +10,10 @@
 //   command  `tovik capture` launched as a desktop shortcut would, in a fresh session
 //   later    the hot key while the floating toolbar is shown after one confirmed capture,
 //            a terminal under the toolbar that repaints what it uncovers
+//   export   `tovik copy` of four captures (the later case's and three larger ones), timed
+//            until the files are on the clipboard
+//   paste    `tovik paste` of those into a terminal, timed until the last key is sent
+// For export and paste the time is not a capture's: only their stall counts in the last lines.
 // pause_ms (300 by default) is the idle time before each trigger. Each case starts with two
 // unmeasured warm-up runs, printed apart: right after launch the first capture also hides
 // the session window and waits for what it covered to be redrawn. A watchdog asks tovik for
@@ -44,9 +48,13 @@ const QStringList allCases = {
     QStringLiteral("first"),
     QStringLiteral("command"),
     QStringLiteral("later"),
+    QStringLiteral("export"),
+    QStringLiteral("paste"),
     QStringLiteral("first+compositor"),
     QStringLiteral("command+compositor"),
     QStringLiteral("later+compositor"),
+    QStringLiteral("export+compositor"),
+    QStringLiteral("paste+compositor"),
 };
 
 double percentile(std::vector<double> values, double fraction) {
@@ -60,6 +68,7 @@ struct Result {
     QString name;
     std::vector<double> latencies;
     double longestStallMs = 0;
+    bool capture = true; // a trigger-to-overlay time, not a command's
 };
 
 class Bench {
@@ -106,6 +115,33 @@ public:
         return true;
     }
 
+    // A case of commands: `command` over the control socket, timed until tovik answers.
+    bool runCommand(const QString& name, const QString& command, StallWatchdog& watchdog) {
+        Result result{name, {}, 0, false};
+        for (int run = 1; run <= runs_; ++run) {
+            QThread::msleep(ulong(pauseMs_));
+            watchdog.reset();
+            const auto started = TovikDriver::Clock::now();
+            const QJsonObject answer = driver_.command(command, 30s);
+            const double ms =
+                std::chrono::duration<double, std::milli>(TovikDriver::Clock::now() - started)
+                    .count();
+            if (answer.isEmpty()) {
+                std::fprintf(stderr, "capture_latency: %s, run %d: `tovik %s` failed\n",
+                             qPrintable(name), run, qPrintable(command));
+                return false;
+            }
+            const double stall = watchdog.longestMs();
+            result.latencies.push_back(ms);
+            result.longestStallMs = std::max(result.longestStallMs, stall);
+            std::printf("%s run %2d: %6.1f ms, longest stall %5.1f ms\n", qPrintable(name), run, ms,
+                        stall);
+            std::fflush(stdout);
+        }
+        results_.push_back(std::move(result));
+        return true;
+    }
+
     const std::vector<Result>& results() const { return results_; }
 
 private:
@@ -121,7 +157,8 @@ bool runCases(TovikDriver& driver, Bench& bench, const QStringList& cases, bool 
     const auto wanted = [&](const char* name) {
         return cases.contains(QLatin1String(name) + suffix);
     };
-    if (!wanted("first") && !wanted("command") && !wanted("later"))
+    if (!wanted("first") && !wanted("command") && !wanted("later") && !wanted("export") &&
+        !wanted("paste"))
         return true;
     if (composited && !driver.startCompositor()) {
         std::fprintf(stderr, "capture_latency: xcompmgr did not start\n");
@@ -141,16 +178,38 @@ bool runCases(TovikDriver& driver, Bench& bench, const QStringList& cases, bool 
         ok = bench.run(
             QStringLiteral("command") + suffix, [&] { return driver.runCaptureCommand(); }, ready,
             watchdog);
-    if (ok && wanted("later")) {
+    const QPoint middle(driver.screenSize().width() / 2, driver.screenSize().height() / 2);
+    const auto confirm = [&](QRect region) {
         driver.pressHotKey();
-        const QPoint middle(driver.screenSize().width() / 2, driver.screenSize().height() / 2);
-        ok = driver.waitForOverlay(5s) &&
-             driver.confirmRegion(QRect(middle - QPoint(200, 200), QSize(400, 200)), 5s);
+        if (driver.waitForOverlay(5s) && driver.confirmRegion(region, 5s))
+            return true;
+        std::fprintf(stderr, "capture_latency: a capture was not confirmed\n");
+        return false;
+    };
+    if (ok && (wanted("later") || wanted("export") || wanted("paste")))
+        ok = confirm(QRect(middle - QPoint(200, 200), QSize(400, 200)));
+    if (ok && wanted("later"))
+        ok = bench.run(QStringLiteral("later") + suffix, hotKey, QStringLiteral("monitoring"),
+                       watchdog);
+    if (ok && (wanted("export") || wanted("paste"))) {
+        for (int i = 0; ok && i < 3; ++i)
+            ok = confirm(QRect(QPoint(100 + 200 * i, 100), QSize(1400, 900)));
+    }
+    if (ok && wanted("export"))
+        ok = bench.runCommand(QStringLiteral("export") + suffix, QStringLiteral("copy"), watchdog);
+    if (ok && wanted("paste")) {
+        // The session pastes into the application it came from: the terminal, once a capture
+        // has started from it.
+        ok = driver.startPasteTarget();
+        driver.pressHotKey();
+        ok = ok && driver.waitForOverlay(5s);
+        driver.pressEscape();
+        ok = ok && driver.waitForPhase(QStringLiteral("monitoring"), 5s);
         if (!ok)
-            std::fprintf(stderr, "capture_latency: the first capture was not confirmed\n");
+            std::fprintf(stderr, "capture_latency: the paste target was not set up\n");
         else
-            ok = bench.run(QStringLiteral("later") + suffix, hotKey, QStringLiteral("monitoring"),
-                           watchdog);
+            ok = bench.runCommand(QStringLiteral("paste") + suffix, QStringLiteral("paste"),
+                                  watchdog);
     }
     driver.stopTovik();
     driver.stopCompositor();
@@ -190,7 +249,7 @@ int main(int argc, char** argv) {
     Bench bench(driver, runs, pauseMs);
     if (!runCases(driver, bench, cases, false) || !runCases(driver, bench, cases, true))
         return 1;
-    driver.stopClient();
+    driver.stopClients();
 
     double worstMedian = 0;
     double worstP95 = 0;
@@ -201,8 +260,10 @@ int main(int argc, char** argv) {
         std::printf("case %-19s median_ms=%.1f p95_ms=%.1f ms_per_mp=%.2f max_stall_ms=%.1f\n",
                     qPrintable(result.name), median, p95, median / megapixels,
                     result.longestStallMs);
-        worstMedian = std::max(worstMedian, median);
-        worstP95 = std::max(worstP95, p95);
+        if (result.capture) {
+            worstMedian = std::max(worstMedian, median);
+            worstP95 = std::max(worstP95, p95);
+        }
         longestStall = std::max(longestStall, result.longestStallMs);
     }
     std::printf("stall: max_ms=%.1f\n", longestStall);

@@ -12,7 +12,6 @@
 
 #include <poll.h>
 
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -41,6 +40,17 @@ bool isDimmedWhite(QRgb pixel) {
 // TOVIK_BENCH_EXECUTABLE runs another build, to compare two in the same period.
 QString executable() {
     return qEnvironmentVariable("TOVIK_BENCH_EXECUTABLE", QStringLiteral(TOVIK_EXECUTABLE));
+}
+
+// SIGTERM (QProcess::terminate), then SIGKILL after five seconds.
+void stop(QProcess& process) {
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished();
+    }
 }
 
 bool isWhite(QRgb pixel) {
@@ -84,7 +94,7 @@ TovikDriver::TovikDriver() {
 TovikDriver::~TovikDriver() {
     command_.waitForFinished(5000);
     stopTovik();
-    stopClient();
+    stopClients();
     stopCompositor();
     if (symbols_)
         xcb_key_symbols_free(symbols_);
@@ -152,48 +162,63 @@ bool TovikDriver::startCompositor() {
 }
 
 void TovikDriver::stopCompositor() {
-    if (compositor_.state() == QProcess::NotRunning)
-        return;
-    compositor_.terminate();
-    if (!compositor_.waitForFinished(5000)) {
-        compositor_.kill();
-        compositor_.waitForFinished();
-    }
+    stop(compositor_);
 }
 
 bool TovikDriver::startClientUnderToolbar() {
-    client_.setProcessEnvironment(environment_);
-    client_.start(QStringLiteral("lxterminal"),
-                  {QStringLiteral("--no-remote"), QStringLiteral("-e"), QStringLiteral("top")});
-    if (!client_.waitForStarted())
-        return false;
     // Wide and low at the bottom centre: under the toolbar, clear of the probe corners.
     const QSize size = screenSize();
     const int width = size.width() / 2;
     const int height = std::min(400, size.height() / 3);
-    QProcess place;
-    place.start(QStringLiteral("xdotool"),
-                {QStringLiteral("search"), QStringLiteral("--sync"),
-                 QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                 QString::number(client_.processId()), QStringLiteral("--class"),
-                 QStringLiteral("lxterminal"), QStringLiteral("windowsize"), QStringLiteral("%@"),
-                 QString::number(width), QString::number(height), QStringLiteral("windowmove"),
-                 QStringLiteral("%@"), QString::number((size.width() - width) / 2),
-                 QString::number(size.height() - height - 40)});
-    if (!place.waitForFinished(10000) || place.exitCode() != 0)
+    return startTerminal(
+        client_, {QStringLiteral("top")},
+        QRect((size.width() - width) / 2, size.height() - height - 40, width, height), false);
+}
+
+bool TovikDriver::startPasteTarget() {
+    const QSize size = screenSize();
+    return startTerminal(
+        pasteTarget_,
+        {QStringLiteral("sh"), QStringLiteral("-c"), QStringLiteral("cat > /dev/null")},
+        QRect(40, size.height() / 3, size.width() / 4, size.height() / 4), true);
+}
+
+bool TovikDriver::startTerminal(QProcess& process, const QStringList& command, QRect place,
+                                bool activate) {
+    stop(process);
+    process.setProcessEnvironment(environment_);
+    process.start(QStringLiteral("lxterminal"),
+                  QStringList{QStringLiteral("--no-remote"), QStringLiteral("-e")} + command);
+    if (!process.waitForStarted())
+        return false;
+    QStringList arguments = {QStringLiteral("search"),
+                             QStringLiteral("--sync"),
+                             QStringLiteral("--onlyvisible"),
+                             QStringLiteral("--pid"),
+                             QString::number(process.processId()),
+                             QStringLiteral("--class"),
+                             QStringLiteral("lxterminal"),
+                             QStringLiteral("windowsize"),
+                             QStringLiteral("%@"),
+                             QString::number(place.width()),
+                             QString::number(place.height()),
+                             QStringLiteral("windowmove"),
+                             QStringLiteral("%@"),
+                             QString::number(place.x()),
+                             QString::number(place.y())};
+    if (activate)
+        arguments << QStringLiteral("windowactivate") << QStringLiteral("--sync");
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"), arguments);
+    if (!xdotool.waitForFinished(10000) || xdotool.exitCode() != 0)
         return false;
     QThread::msleep(500);
     return true;
 }
 
-void TovikDriver::stopClient() {
-    if (client_.state() == QProcess::NotRunning)
-        return;
-    client_.terminate();
-    if (!client_.waitForFinished(5000)) {
-        client_.kill();
-        client_.waitForFinished();
-    }
+void TovikDriver::stopClients() {
+    stop(client_);
+    stop(pasteTarget_);
 }
 
 bool TovikDriver::startTovik() {
@@ -210,13 +235,7 @@ bool TovikDriver::startTovik() {
 }
 
 void TovikDriver::stopTovik() {
-    if (process_.state() == QProcess::NotRunning)
-        return;
-    ::kill(pid_t(process_.processId()), SIGTERM);
-    if (!process_.waitForFinished(5000)) {
-        process_.kill();
-        process_.waitForFinished();
-    }
+    stop(process_);
 }
 
 QString TovikDriver::socketPath() const {

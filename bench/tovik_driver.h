@@ -47,7 +47,10 @@ public:
     /** Starts a terminal and places it where the floating toolbar shows (bottom centre), so
      *  a later capture has a real client to repaint what the hidden toolbar covered. */
     bool startClientUnderToolbar();
-    void stopClient();
+    /** Starts a terminal that swallows what is pasted into it, on the left, and makes it the
+     *  active window: the application a direct paste goes to. */
+    bool startPasteTarget();
+    void stopClients();
 
     /** Presses and releases Ctrl+Shift+S; the moment the press reached the server. */
     Clock::time_point pressHotKey();
@@ -94,7 +97,10 @@ private:
     QProcess process_;
     QProcess command_;
     QProcess compositor_;
+    bool startTerminal(QProcess& process, const QStringList& command, QRect place, bool activate);
+
     QProcess client_;
+    QProcess pasteTarget_;
     QProcessEnvironment environment_;
     quint32 rootPixmap_ = 0;
 };
