@@ -32,7 +32,6 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QMessageBox>
 #include <QThread>
 
