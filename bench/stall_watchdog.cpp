@@ -1,6 +1,6 @@
 #include "stall_watchdog.h"
 
-#include "app/control_client.h"
+#include "control/control_client.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "tovik_driver.h"
 
-#include "app/control_client.h"
+#include "control/control_client.h"
 
 #include <QDeadlineTimer>
 #include <QFile>

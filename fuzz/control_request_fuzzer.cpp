@@ -1,6 +1,6 @@
 // A line that arrives on the control socket: any bytes give a command or a ControlError, and
 // a command the client asks for reads back as the same command.
-#include "app/control_protocol.h"
+#include "control/control_protocol.h"
 #include "fuzz_check.h"
 
 #include <cstddef>

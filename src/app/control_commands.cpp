@@ -1,29 +1,23 @@
 #include "app/control_commands.h"
 
 #include "app/app_delegate.h"
-#include "app/control_client.h"
 #include "app/control_server.h"
 #include "app/session_status.h"
+#include "control/control_protocol.h"
 #include "session/session_store.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QPointer>
 
-#include <cstdio>
 #include <memory>
 
 namespace tovik {
 
 namespace {
 
-using namespace std::chrono_literals;
 using Reply = ControlServer::Reply;
 
-const QString noticeKey = QStringLiteral("notice");
-const QString folderKey = QStringLiteral("folder");
-// An export of a large session takes seconds on a loaded machine; a paste waits for keys.
-constexpr auto exportTimeout = 60s;
+using controlProtocol::folderKey;
+using controlProtocol::noticeKey;
 
 std::optional<Failure> refusal(const SessionStore& store) {
     if (store.exporting())
@@ -133,46 +127,6 @@ void addControlCommands(ControlServer& server, SessionStore& store, AppDelegate&
         reply(done()); // answered before the event loop ends
         delegate.quit();
     });
-}
-
-int runControlCommand(const CommandLine& commandLine, const QString& socketPath) {
-    const bool exports = commandLine.command == AppCommand::copy ||
-                         commandLine.command == AppCommand::copyPrompt ||
-                         commandLine.command == AppCommand::paste;
-    const Expected<QJsonObject> answer =
-        exports ? sendControlCommand(socketPath, controlRequest(commandLine), exportTimeout)
-                : sendControlCommand(socketPath, controlRequest(commandLine));
-    if (!answer) {
-        std::fprintf(stderr, "tovik: %s\n", qPrintable(answer.failure().message()));
-        return exitCode::failed;
-    }
-    QString printed;
-    if (commandLine.command == AppCommand::status) {
-        printed = commandLine.json
-                      ? QString::fromUtf8(QJsonDocument(*answer).toJson(QJsonDocument::Indented))
-                      : statusText(*answer);
-    } else if (answer->contains(noticeKey)) {
-        printed = answer->value(noticeKey).toString() + QLatin1Char('\n');
-        if (answer->contains(folderKey))
-            printed += answer->value(folderKey).toString() + QLatin1Char('\n');
-    }
-    std::fputs(printed.toUtf8().constData(), stdout);
-    return exitCode::done;
-}
-
-QString statusText(const QJsonObject& status) {
-    const QJsonArray captures = status.value(QStringLiteral("captures")).toArray();
-    QString text =
-        QStringLiteral("%1, %2 %3\n")
-            .arg(status.value(QStringLiteral("phase")).toString())
-            .arg(captures.size())
-            .arg(captures.size() == 1 ? QStringLiteral("capture") : QStringLiteral("captures"));
-    for (const QJsonValue& capture : captures) {
-        text += QStringLiteral("  %1  %2\n")
-                    .arg(capture[QStringLiteral("fileName")].toString(),
-                         capture[QStringLiteral("instruction")].toString().simplified());
-    }
-    return text;
 }
 
 } // namespace tovik

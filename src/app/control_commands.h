@@ -1,8 +1,5 @@
 #pragma once
 
-#include "app/command_line.h"
-
-#include <QJsonObject>
 #include <QString>
 
 namespace tovik {
@@ -23,12 +20,5 @@ QString message(CommandError error);
 // control socket command calling one store or shell operation. Copy and paste answer once
 // their export has finished: the store's notice, or its error.
 void addControlCommands(ControlServer& server, SessionStore& store, AppDelegate& delegate);
-
-// The client's side: sends the command to the instance at socketPath, prints what it
-// answers (stdout) or why it failed (stderr), and gives the exit code.
-int runControlCommand(const CommandLine& commandLine, const QString& socketPath);
-
-// `tovik status` as text: the phase, then one line per capture.
-QString statusText(const QJsonObject& status);
 
 } // namespace tovik

@@ -1,6 +1,6 @@
 #include "app/control_server.h"
 
-#include "app/control_protocol.h"
+#include "control/control_protocol.h"
 
 #include <QFile>
 #include <QLocalSocket>

@@ -1,21 +1,21 @@
-// tovik: the application, or (`tovik capture`, `tovik status`, ...) a client of the running one.
+// tovik-app: the application, which the tovik executable becomes when given no command.
 #include "app/alert_runner.h"
 #include "app/app_delegate.h"
 #include "app/app_icon.h"
-#include "app/command_line.h"
-#include "app/control_client.h"
 #include "app/control_commands.h"
-#include "app/control_protocol.h"
 #include "app/control_server.h"
 #include "app/desktop_session_ui.h"
 #include "app/idle_memory_trim.h"
-#include "app/runtime_directory.h"
 #include "app/session_status.h"
 #include "app/session_window.h"
 #include "app/settings_window.h"
 #include "app/single_instance.h"
 #include "app/termination_signals.h"
 #include "app/trace.h"
+#include "control/command_line.h"
+#include "control/control_client.h"
+#include "control/control_protocol.h"
+#include "control/runtime_directory.h"
 #include "platform/clock.h"
 #include "platform/x11/x11_clipboard.h"
 #include "platform/x11/x11_desktop.h"
@@ -32,7 +32,6 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QMessageBox>
 #include <QThread>
 
@@ -57,19 +56,6 @@ const QString waylandText = QStringLiteral(
 int fail(const QString& text, int code = 1) {
     std::fprintf(stderr, "tovik: %s\n", qPrintable(text));
     return code;
-}
-
-QString socketPathIn(const QString& directory) {
-    return QDir(directory).filePath(controlProtocol::socketName());
-}
-
-// `tovik <command>`: one request to the running instance.
-int runClient(int argc, char** argv, const CommandLine& commandLine) {
-    QCoreApplication app(argc, argv);
-    const Expected<QString> directory = runtimeDirectory();
-    if (!directory)
-        return fail(directory.failure().message());
-    return runControlCommand(commandLine, socketPathIn(*directory));
 }
 
 // A second launch: the running instance shows its session window, this one ends.
@@ -200,28 +186,11 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("tovik"));
     QGuiApplication::setDesktopFileName(QStringLiteral("tovik"));
 
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
-    const Expected<CommandLine> command = parseCommandLine(arguments);
-    if (!command) {
-        fail(command.failure().message() + QStringLiteral(" Try “tovik --help”."));
-        return exitCode::usage;
-    }
-    switch (command->command) {
-    case AppCommand::help: {
-        QCoreApplication app(argc, argv); // the usage line names the program as it was run
-        std::fputs(qPrintable(helpText()), stdout);
-        return exitCode::done;
-    }
-    case AppCommand::version:
-        std::fputs(qPrintable(versionText()), stdout);
-        return exitCode::done;
-    case AppCommand::launch:
-        break;
-    default:
-        return runClient(argc, argv, *command);
-    }
+    // Commands go through the small tovik executable, which starts this one without any.
+    if (argc > 1)
+        return fail(QStringLiteral("tovik’s application takes no arguments; tovik itself takes "
+                                   "the commands (try “tovik --help”)."),
+                    exitCode::usage);
 
     if (const std::optional<QString> problem = missingDisplay())
         return fail(*problem);

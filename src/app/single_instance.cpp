@@ -1,6 +1,6 @@
 #include "app/single_instance.h"
 
-#include "app/control_protocol.h"
+#include "control/control_protocol.h"
 
 #include <QDir>
 #include <QLockFile>

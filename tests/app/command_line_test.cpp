@@ -2,9 +2,9 @@
 // real control server, commands, delegate and store, on fakes. (`tovik quit` against the
 // real application: the end-to-end tests.)
 #include "app/app_delegate.h"
-#include "app/command_line.h"
 #include "app/control_commands.h"
 #include "app/control_server.h"
+#include "control/command_line.h"
 #include "model/session_error.h"
 #include "paste/paste_error.h"
 #include "shortcuts/global_shortcut.h"
@@ -27,12 +27,13 @@ struct Ran {
 };
 
 // The executable, run while this process's event loop serves the instance.
-Ran tovik(const QStringList& arguments, const QString& runtimeDirectory) {
+Ran tovik(const QStringList& arguments, const QString& runtimeDirectory,
+          const QString& executable = QStringLiteral(TOVIK_EXECUTABLE)) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDirectory);
     process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(TOVIK_EXECUTABLE), arguments);
+    process.start(executable, arguments);
     if (!process.waitForStarted() ||
         !QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 20000))
         return {};
@@ -154,6 +155,28 @@ TEST(CommandLineWithoutInstance, everyCommandFailsWithOne_usageErrorsTwo_helpAnd
     for (const char* expected : {"copy-prompt", "--contact-sheet", "tovik.conf", "Ctrl+Shift+S",
                                  "/tmp/tovik-<id>/", "0 done, 1", "2 bad usage"})
         EXPECT_TRUE(help.out.contains(expected)) << expected;
+}
+
+// Without a command the client becomes the application: beside it in a build folder, as here
+// (installed, under libexec: the package check).
+TEST(CommandLineLaunch, becomesTheApplicationBesideIt_orSaysWhereItIsMissing) {
+    QTemporaryDir dir;
+    const QString client = dir.filePath("tovik");
+    ASSERT_TRUE(QFile::copy(TOVIK_EXECUTABLE, client));
+    const Ran missing = tovik({}, dir.path(), client);
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.err.startsWith("tovik: tovik’s application is missing: neither "))
+        << missing.err.toStdString();
+    EXPECT_TRUE(missing.err.contains(dir.filePath("tovik-app"))) << missing.err.toStdString();
+
+    QFile app(dir.filePath("tovik-app"));
+    ASSERT_TRUE(app.open(QIODevice::WriteOnly));
+    app.write("#!/bin/sh\necho \"application, $# arguments\"\nexit 7\n");
+    app.close();
+    app.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    const Ran launched = tovik({}, dir.path(), client);
+    EXPECT_EQ(launched.exitCode, 7);
+    EXPECT_EQ(launched.out, "application, 0 arguments\n");
 }
 
 } // namespace

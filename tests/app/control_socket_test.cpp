@@ -1,11 +1,11 @@
 // The control socket, its line protocol, the runtime folder, the single-instance lock and
 // (the command line: command_line_test).
-#include "app/control_client.h"
-#include "app/control_protocol.h"
 #include "app/control_server.h"
-#include "app/runtime_directory.h"
 #include "app/single_instance.h"
 #include "app/termination_signals.h"
+#include "control/control_client.h"
+#include "control/control_protocol.h"
+#include "control/runtime_directory.h"
 
 #include <QFile>
 #include <QJsonDocument>

@@ -2,12 +2,12 @@
 // xfwm4 too), driven through xdotool, the tray, the command line, the control socket and
 // what the X server shows.
 #include "app/capture_row.h"
-#include "app/control_client.h"
 #include "app/floating_toolbar.h"
 #include "app/session_window.h"
 #include "capture/ui/capture_draft.h"
 #include "capture/ui/capture_editor.h"
 #include "capture/ui/capture_overlay_window.h"
+#include "control/control_client.h"
 #include "platform/x11_test_env.h"
 #include "shortcuts/shortcut_preferences.h"
 #include "support/store_fixture.h"

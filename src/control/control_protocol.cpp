@@ -1,4 +1,4 @@
-#include "app/control_protocol.h"
+#include "control/control_protocol.h"
 
 #include <QJsonDocument>
 #include <QJsonParseError>

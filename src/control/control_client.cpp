@@ -1,6 +1,6 @@
-#include "app/control_client.h"
+#include "control/control_client.h"
 
-#include "app/control_protocol.h"
+#include "control/control_protocol.h"
 
 #include <QDeadlineTimer>
 #include <QLocalSocket>

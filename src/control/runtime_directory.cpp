@@ -1,4 +1,4 @@
-#include "app/runtime_directory.h"
+#include "control/runtime_directory.h"
 
 #include <QDir>
 #include <QFile>

@@ -33,6 +33,11 @@ inline constexpr qsizetype maxLineLength = 4096;
 // The socket's file name inside the runtime folder.
 QString socketName();
 
+// The fields of an answer to an export (copy, copy-prompt, paste): the text tovik shows
+// for it, and the folder the files went to.
+inline constexpr QLatin1StringView noticeKey{"notice"};
+inline constexpr QLatin1StringView folderKey{"folder"};
+
 QByteArray requestLine(const QString& command);
 // The command a request line names.
 Expected<QString> parseRequest(const QByteArray& line);
