@@ -19,10 +19,9 @@ constexpr quint32 opaque = 0xff000000u;
 
 // ZPixmap rows of a 32-bit format are exactly 4 × width bytes; X leaves the padding byte of a
 // depth-24 pixel undefined, and RGB32 wants it 0xff.
-void copyOpaque(const uchar* pixels, QImage& image) {
+void copyOpaque(const uchar* pixels, uchar* to, qsizetype count) {
     const auto* src = reinterpret_cast<const quint32*>(pixels);
-    auto* dst = reinterpret_cast<quint32*>(image.bits());
-    const qsizetype count = qsizetype(image.width()) * image.height();
+    auto* dst = reinterpret_cast<quint32*>(to);
     for (qsizetype i = 0; i < count; ++i)
         dst[i] = src[i] | opaque;
 }
@@ -39,6 +38,20 @@ Failure outOfMemory() {
 
 } // namespace
 
+struct X11ImageGrabber::Segment {
+    Segment(quint32 id, uchar* memory, qsizetype bytes)
+        : id(id)
+        , memory(memory)
+        , bytes(bytes) {}
+    ~Segment() { shmdt(memory); }
+    Segment(const Segment&) = delete;
+    Segment& operator=(const Segment&) = delete;
+
+    const quint32 id; // the server's
+    uchar* const memory;
+    const qsizetype bytes;
+};
+
 X11ImageGrabber::X11ImageGrabber(XcbConnection& conn)
     : conn_(conn) {
     if (!conn_.isValid())
@@ -53,7 +66,8 @@ X11ImageGrabber::X11ImageGrabber(XcbConnection& conn)
 }
 
 X11ImageGrabber::~X11ImageGrabber() {
-    detachSegment();
+    for (const std::shared_ptr<Segment>& segment : std::as_const(segments_))
+        detach(*segment);
 }
 
 // The copy above understands 8-bit BGRX/BGRA pixels in the host's byte order; other visuals
@@ -80,12 +94,6 @@ bool X11ImageGrabber::readsScreenFormat() const {
     return false;
 }
 
-void X11ImageGrabber::reserve(QSize size) {
-    const qsizetype bytes = qsizetype(size.width()) * size.height() * 4;
-    if (shmAvailable_ && bytes > segmentBytes_ && !attachSegment(bytes))
-        shmAvailable_ = false;
-}
-
 Expected<QImage> X11ImageGrabber::grab(const QRect& rect) {
     if (!conn_.isValid())
         return Failure::platform(QStringLiteral("The connection to the X server was lost."));
@@ -93,7 +101,6 @@ Expected<QImage> X11ImageGrabber::grab(const QRect& rect) {
         return Failure::platform(QStringLiteral("The screen's pixel format is not supported."));
     if (rect.isEmpty())
         return Failure::platform(QStringLiteral("The screen has no area to capture."));
-    reserve(rect.size());
     if (shmAvailable_) {
         // A server that cannot read the segment after all still answers GetImage.
         if (Expected<QImage> image = grabShared(rect))
@@ -102,11 +109,25 @@ Expected<QImage> X11ImageGrabber::grab(const QRect& rect) {
     return grabPlain(rect);
 }
 
-bool X11ImageGrabber::attachSegment(qsizetype bytes) {
-    detachSegment();
+std::shared_ptr<X11ImageGrabber::Segment> X11ImageGrabber::freeSegment(qsizetype bytes) {
+    // Held here alone: no image is left on it. Only this thread makes images on a segment,
+    // so one it sees free stays free.
+    for (const std::shared_ptr<Segment>& segment : std::as_const(segments_)) {
+        if (segment.use_count() == 1 && segment->bytes >= bytes)
+            return segment;
+    }
+    std::shared_ptr<Segment> segment = attachSegment(bytes);
+    if (segment)
+        segments_.append(segment);
+    else
+        shmAvailable_ = false; // GetImage from now on, rather than failing again every grab
+    return segment;
+}
+
+std::shared_ptr<X11ImageGrabber::Segment> X11ImageGrabber::attachSegment(qsizetype bytes) {
     const int id = shmget(IPC_PRIVATE, size_t(bytes), IPC_CREAT | 0600);
     if (id < 0)
-        return false;
+        return nullptr;
     void* memory = shmat(id, nullptr, 0);
     const quint32 segment = xcb_generate_id(conn_.get());
     const bool attached =
@@ -118,62 +139,56 @@ bool X11ImageGrabber::attachSegment(qsizetype bytes) {
     if (!attached) {
         if (memory != reinterpret_cast<void*>(-1))
             shmdt(memory);
-        return false;
+        return nullptr;
     }
-    memory_ = static_cast<uchar*>(memory);
-    segment_ = segment;
-    segmentBytes_ = bytes;
-    // Fault every page in now rather than during the first grab.
-    std::memset(memory_, 0, size_t(bytes));
-    return true;
+    auto result = std::make_shared<Segment>(segment, static_cast<uchar*>(memory), bytes);
+    // Fault every page in now rather than while the user waits for the frozen screen.
+    std::memset(result->memory, 0, size_t(bytes));
+    return result;
 }
 
-void X11ImageGrabber::detachSegment() {
-    if (!segment_)
-        return;
+void X11ImageGrabber::detach(const Segment& segment) {
     if (conn_.isValid())
-        xcb_shm_detach(conn_.get(), segment_);
-    shmdt(memory_);
-    segment_ = 0;
-    memory_ = nullptr;
-    segmentBytes_ = 0;
+        xcb_shm_detach(conn_.get(), segment.id);
 }
 
-Expected<QImage> X11ImageGrabber::toImage(const uchar* pixels, QSize size) {
-    const auto kept = std::find_if(images_.begin(), images_.end(),
-                                   [size](const QImage& image) { return image.size() == size; });
-    // Detached: no snapshot holds it any more, so writing to it copies nothing.
-    if (kept != images_.end() && kept->isDetached()) {
-        copyOpaque(pixels, *kept);
-        return *kept;
-    }
-    QImage image(size, QImage::Format_RGB32);
-    if (image.isNull())
-        return outOfMemory();
-    copyOpaque(pixels, image);
-    if (kept != images_.end())
-        *kept = image;
-    else
-        images_.append(image);
-    return image;
-}
-
-void X11ImageGrabber::releaseImages() {
-    images_.clear();
+void X11ImageGrabber::releaseSpareSegments() {
+    const auto largest =
+        std::max_element(segments_.cbegin(), segments_.cend(),
+                         [](const auto& a, const auto& b) { return a->bytes < b->bytes; });
+    const std::shared_ptr<Segment> kept = largest != segments_.cend() ? *largest : nullptr;
+    segments_.removeIf([&](const std::shared_ptr<Segment>& segment) {
+        if (segment == kept || segment.use_count() > 1)
+            return false;
+        detach(*segment);
+        return true;
+    });
+    if (conn_.isValid())
+        xcb_flush(conn_.get());
 }
 
 Expected<QImage> X11ImageGrabber::grabShared(const QRect& rect) {
+    const qsizetype count = qsizetype(rect.width()) * rect.height();
+    const std::shared_ptr<Segment> segment = freeSegment(count * 4);
+    if (!segment)
+        return outOfMemory();
     xcb_generic_error_t* rawError = nullptr;
     const XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
         conn_.get(),
         xcb_shm_get_image(conn_.get(), conn_.root(), qint16(rect.x()), qint16(rect.y()),
                           quint16(rect.width()), quint16(rect.height()), allPlanes,
-                          XCB_IMAGE_FORMAT_Z_PIXMAP, segment_, 0),
+                          XCB_IMAGE_FORMAT_Z_PIXMAP, segment->id, 0),
         &rawError));
     const XcbReply<xcb_generic_error_t> error(rawError);
     if (!reply)
         return refused(error.get());
-    return toImage(memory_, rect.size());
+    copyOpaque(segment->memory, segment->memory, count);
+    // The image holds the segment until its last copy goes, on whichever thread that is.
+    return QImage(
+        segment->memory, rect.width(), rect.height(), qsizetype(rect.width()) * 4,
+        QImage::Format_RGB32,
+        [](void* holder) { delete static_cast<std::shared_ptr<Segment>*>(holder); },
+        new std::shared_ptr<Segment>(segment));
 }
 
 Expected<QImage> X11ImageGrabber::grabPlain(const QRect& rect) {
@@ -187,7 +202,11 @@ Expected<QImage> X11ImageGrabber::grabPlain(const QRect& rect) {
     const qsizetype bytes = qsizetype(rect.width()) * rect.height() * 4;
     if (!reply || xcb_get_image_data_length(reply.get()) < bytes)
         return refused(error.get());
-    return toImage(xcb_get_image_data(reply.get()), rect.size());
+    QImage image(rect.size(), QImage::Format_RGB32);
+    if (image.isNull())
+        return outOfMemory();
+    copyOpaque(xcb_get_image_data(reply.get()), image.bits(), bytes / 4);
+    return image;
 }
 
 } // namespace tovik

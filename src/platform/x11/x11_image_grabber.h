@@ -3,14 +3,20 @@
 #include "model/failure.h"
 
 #include <QImage>
+#include <QList>
 #include <QRect>
+
+#include <memory>
 
 namespace tovik {
 
 class XcbConnection;
 
-// Copies rectangles of the root window into QImages: through a shared-memory segment when
-// the server offers MIT-SHM, through GetImage otherwise.
+// Reads rectangles of the root window into QImages. With MIT-SHM the server writes into a
+// shared-memory segment and the image is that segment: no copy, and no fresh screen-sized
+// block (a page fault per page) per capture. A segment is written again once no image on
+// it is left; a grab while every segment is in use (one snapshot per monitor) makes another.
+// Without MIT-SHM, GetImage's reply is copied.
 class X11ImageGrabber {
 public:
     explicit X11ImageGrabber(XcbConnection& conn);
@@ -18,32 +24,27 @@ public:
     X11ImageGrabber(const X11ImageGrabber&) = delete;
     X11ImageGrabber& operator=(const X11ImageGrabber&) = delete;
 
-    /** Makes and touches the shared segment for grabs of up to `size`, so no grab pays for it. */
-    void reserve(QSize size);
     /** The root window's pixels in `rect` (device pixels), opaque; the server's refusal otherwise.
      */
     Expected<QImage> grab(const QRect& rect);
-    /** Lets go of the images kept for the next grabs. */
-    void releaseImages();
+    /** Lets go of the segments no image uses but the largest, kept for the next grab. */
+    void releaseSpareSegments();
 
 private:
+    struct Segment;
+
     bool readsScreenFormat() const;
-    bool attachSegment(qsizetype bytes);
-    void detachSegment();
+    std::shared_ptr<Segment> freeSegment(qsizetype bytes);
+    std::shared_ptr<Segment> attachSegment(qsizetype bytes);
+    void detach(const Segment& segment);
     Expected<QImage> grabShared(const QRect& rect);
     Expected<QImage> grabPlain(const QRect& rect);
-    Expected<QImage> toImage(const uchar* pixels, QSize size);
 
     XcbConnection& conn_;
     bool formatSupported_ = false;
     bool shmAvailable_ = false;
-    quint32 segment_ = 0; // server-side id; 0 when none is attached
-    uchar* memory_ = nullptr;
-    qsizetype segmentBytes_ = 0;
-    // One image per size, written again once no snapshot uses it: a fresh screen-sized
-    // block costs a page fault per page on every capture, a large one (above the C
-    // library's mapping threshold) on every capture even within a session.
-    QList<QImage> images_;
+    // Shared with the images on them: the memory stays mapped until the last one goes.
+    QList<std::shared_ptr<Segment>> segments_;
 };
 
 } // namespace tovik

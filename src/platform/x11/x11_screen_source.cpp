@@ -85,22 +85,22 @@ Expected<QImage> X11ScreenSource::grab(const ScreenInfo& screen, QSize pixelSize
 
 void X11ScreenSource::warmUp() {
     const QList<ScreenInfo> all = screens();
-    QSize largest;
-    for (const Monitor& monitor : std::as_const(monitors_))
-        largest = largest.expandedTo(monitor.pixels.size());
-    grabber_->reserve(largest);
-    // Two rounds: the first makes the images the grabber keeps, the second runs the path
-    // the hot key will take.
+    // Two rounds: the first makes what the grabber keeps, a segment per screen as a capture
+    // holds every screen's snapshot at once; the second runs the path the hot key will take.
     for (int round = 0; round < 2; ++round) {
+        QList<QImage> held;
         for (const ScreenInfo& screen : all) {
-            if (screen.displayId)
-                grab(screen, screen.geometry.size() * screen.devicePixelRatio);
+            if (!screen.displayId)
+                continue;
+            if (Expected<QImage> image =
+                    grab(screen, screen.geometry.size() * screen.devicePixelRatio))
+                held.append(*image);
         }
     }
 }
 
 void X11ScreenSource::releaseBuffers() {
-    grabber_->releaseImages();
+    grabber_->releaseSpareSegments();
 }
 
 std::optional<QRect> X11ScreenSource::monitorArea(std::optional<quint32> id) const {

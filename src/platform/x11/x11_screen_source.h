@@ -34,7 +34,8 @@ public:
     /** Makes and touches every buffer a capture needs, so that the first capture after
      *  start-up is as fast as later ones. */
     void warmUp();
-    /** Lets go of the images kept for fast grabs; the next grab makes them again. */
+    /** Lets go of the grab buffers but one; the next capture of several screens makes them
+     *  again. */
     void releaseBuffers();
 
 private:
