@@ -7,7 +7,6 @@
 
 #include <QDialog>
 #include <QPlainTextEdit>
-#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -30,22 +29,6 @@ void drag(Target* target, QList<QPoint> path, const std::function<void()>& befor
     if (beforeRelease)
         beforeRelease();
     QTest::mouseRelease(target, Qt::LeftButton, {}, path.last());
-}
-
-TEST(CaptureDraft, notifiesOnlyWhenAValueChanges) {
-    CaptureDraft draft;
-    QSignalSpy selection(&draft, &CaptureDraft::selectionChanged);
-    QSignalSpy strokes(&draft, &CaptureDraft::strokesChanged);
-    QSignalSpy comment(&draft, &CaptureDraft::commentChanged);
-    QSignalSpy tool(&draft, &CaptureDraft::toolChanged);
-    for (int twice = 0; twice < 2; ++twice) {
-        draft.setSelection(QRectF(1, 2, 30, 40));
-        draft.setStrokes({PenStroke{{{5, 5}}, 3}});
-        draft.setComment(QStringLiteral("Fix"));
-        draft.setTool(Tool::pen);
-    }
-    for (const QSignalSpy* spy : {&selection, &strokes, &comment, &tool})
-        EXPECT_EQ(spy->count(), 1);
 }
 
 // A 400 × 300 point display at 2 pixels per point.
