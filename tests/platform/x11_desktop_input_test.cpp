@@ -25,8 +25,8 @@ QByteArray readClipboard(const QString& target) {
     return result.exitCode == 0 ? result.output : QByteArray("<failed>");
 }
 
-ClipboardPayload text(const QByteArray& text, const QString& type = "text/plain") {
-    return {{{type, text}}};
+ClipboardPayload text(const QByteArray& text) {
+    return {{{"text/plain", text}}};
 }
 
 // Files as the clipboard table writes them, with the third format of the action.

@@ -285,7 +285,7 @@ TEST_F(SessionTest, storeGone_overlayCallbacksDoNothing) {
 
 // Export actions
 
-TEST_F(SessionTest, copies_writeOncePerVariantAndReportTheirNotices) {
+TEST_F(SessionTest, copies_writeOncePerVariantWhileNothingChanged) {
     addCapture();
     for (int twice = 0; twice < 2; ++twice) {
         store.copyFiles(false);
