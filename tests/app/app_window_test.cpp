@@ -391,7 +391,6 @@ TEST_F(SessionWindowTest, captures_rowsPickTheShownOne_commentEditsReachTheStore
     editor()->moveCursor(QTextCursor::End);
     QTest::keyClicks(editor(), QStringLiteral(" by 4 px"));
     EXPECT_EQ(store.items()[0].annotation.comment, QStringLiteral("Button is misaligned by 4 px"));
-    EXPECT_TRUE(store.prompt().contains(QStringLiteral("Button is misaligned by 4 px")));
 
     find<CompactAction>("removeCaptureButton")->click();
     list = rows();
@@ -447,7 +446,6 @@ TEST_F(SessionWindowTest, closeOnlyHides_errorShownOnceVisibleThenCleared) {
     EXPECT_TRUE(alerts.isEmpty());
     window.show();
     ASSERT_TRUE(QTest::qWaitFor([this] { return !alerts.isEmpty(); }));
-    EXPECT_EQ(alerts[0].title, QStringLiteral("tovik"));
     EXPECT_EQ(alerts[0].text, QStringLiteral("The display arrangement changed."));
     EXPECT_EQ(store.error(), std::nullopt);
 
