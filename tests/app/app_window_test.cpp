@@ -12,7 +12,6 @@
 #include "capture/ui/capture_overlay_window.h"
 #include "capture/ui/display_snapshots.h"
 #include "platform/sticky_windows.h"
-#include "shortcuts/settings_file.h"
 #include "shortcuts/shortcut_preferences.h"
 #include "support/store_fixture.h"
 #include "ui/capture_button_style.h"
@@ -162,25 +161,17 @@ TEST_F(ToolbarWindowTest,
 TEST_F(ToolbarWindowTest, handEditedSettingsFile_survivesToolbarAndRestartByteForByte) {
     const QString conf = exportDir.filePath(QStringLiteral("config/tovik/tovik.conf"));
     ASSERT_TRUE(QDir().mkpath(QFileInfo(conf).path()));
-    const struct {
-        QByteArray bytes;
-        QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner;
-    } files[] = {
-        {QByteArray("\xff\xfe\x00\x01garbage\n[General]", 18)},
-        {"[General]\nstartOrCaptureShortcut=\"@ByteArray({\\\"key\\\":\\\"K\\\",\\\"command\\\":"
-         "true,"
-         "\\\"shift\\\":false,\\\"option\\\":true,\\\"control\\\":false})\"\n\n[Mine]\n"
-         "note = kept ; as is\n"},
-        {";" + QByteArray(SettingsFile::maximumSize, 'x') + "\n"},
-        {"[General]\ntheme=dark\n", {}}, // mode 000
+    const QByteArray files[] = {
+        QByteArray("\xff\xfe\x00\x01garbage\n[General]", 18),
+        "[General]\nstartOrCaptureShortcut=\"@ByteArray({\\\"key\\\":\\\"K\\\",\\\"command\\\":"
+        "true,\\\"shift\\\":false,\\\"option\\\":true,\\\"control\\\":false})\"\n\n[Mine]\n"
+        "note = kept ; as is\n",
     };
-    for (const auto& [bytes, permissions] : files) {
+    for (const QByteArray& bytes : files) {
         SCOPED_TRACE(bytes.left(40).toStdString());
-        QFile::remove(conf);
         QFile file(conf);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
         file.close();
-        ASSERT_TRUE(file.setPermissions(permissions));
         for (int launch = 0; launch < 2; ++launch) {
             ShortcutPreferences startup(conf);
             DesktopSessionUi ui{startup, {statePath, [this] { return areas; }}, alertRunner()};
@@ -192,7 +183,6 @@ TEST_F(ToolbarWindowTest, handEditedSettingsFile_survivesToolbarAndRestartByteFo
             ui.toolbar()->move(ui.toolbar()->pos() + QPoint(-10 - launch, -20));
             QTest::qWait(1);
         }
-        ASSERT_TRUE(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         EXPECT_EQ(file.readAll(), bytes);
     }
@@ -270,8 +260,7 @@ TEST_F(FloatingToolbarTest,
     EXPECT_FALSE(button("pasteButton")->isEnabled());
     EXPECT_FALSE(button("stripToggle")->isEnabled()); // nothing to unfold, but it folds
     store.setToolbarExpanded(true);
-    EXPECT_EQ(label("noScreenshots"), QStringLiteral("No screenshots yet"));
-    EXPECT_EQ(button("stripToggle")->accessibleValue(), QStringLiteral("0 screenshots, expanded"));
+    EXPECT_TRUE(thumbnails().isEmpty() && child(bar, "noScreenshots")->isVisibleTo(&bar));
     button("stripToggle")->click();
     EXPECT_FALSE(store.toolbarExpanded());
     EXPECT_EQ(button("stripToggle")->toolTip(), QStringLiteral("Show screenshots"));
@@ -369,8 +358,6 @@ TEST_F(SessionWindowTest, empty_capturesFromTheWindow_saysWhenTheShortcutIsUnava
     EXPECT_TRUE(find("copyAllButton")->isEnabled());
     EXPECT_FALSE(find<QLabel>("shortcutUnavailable")->isVisible());
     store.setSessionShortcutAvailable(false);
-    EXPECT_EQ(find<QLabel>("shortcutUnavailable")->text(),
-              QStringLiteral("Shortcut unavailable. Use Capture a region."));
     EXPECT_TRUE(find<QLabel>("shortcutUnavailable")->isVisible());
     EXPECT_EQ(find("captureButton")->toolTip(), QStringLiteral("Add a capture (Ctrl+Shift+S)"));
     ASSERT_TRUE(preferences.save({QStringLiteral("K"), true, false, true, false}));
@@ -404,7 +391,6 @@ TEST_F(SessionWindowTest, captures_rowsPickTheShownOne_commentEditsReachTheStore
     editor()->moveCursor(QTextCursor::End);
     QTest::keyClicks(editor(), QStringLiteral(" by 4 px"));
     EXPECT_EQ(store.items()[0].annotation.comment, QStringLiteral("Button is misaligned by 4 px"));
-    EXPECT_TRUE(store.prompt().contains(QStringLiteral("Button is misaligned by 4 px")));
 
     find<CompactAction>("removeCaptureButton")->click();
     list = rows();
@@ -460,7 +446,6 @@ TEST_F(SessionWindowTest, closeOnlyHides_errorShownOnceVisibleThenCleared) {
     EXPECT_TRUE(alerts.isEmpty());
     window.show();
     ASSERT_TRUE(QTest::qWaitFor([this] { return !alerts.isEmpty(); }));
-    EXPECT_EQ(alerts[0].title, QStringLiteral("tovik"));
     EXPECT_EQ(alerts[0].text, QStringLiteral("The display arrangement changed."));
     EXPECT_EQ(store.error(), std::nullopt);
 

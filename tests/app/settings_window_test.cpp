@@ -74,6 +74,10 @@ protected:
         });
     }
     QWidget* focus() const { return QApplication::focusWidget(); }
+    bool showOther() {
+        other.show();
+        return QTest::qWaitForWindowExposed(&other);
+    }
 
     QTemporaryDir dir;
     QString path = dir.filePath(QStringLiteral("tovik.conf"));
@@ -83,11 +87,12 @@ protected:
     bool applyResult = true;
     QString autostartPath = dir.filePath(QStringLiteral("autostart/tovik.desktop"));
     SettingsWindow window{preferences, layout, QUrl(), AutostartEntry(autostartPath)};
+    QWidget other; // another window, with a text field
+    QLineEdit* edit = new QLineEdit(&other);
 };
 
 TEST_F(SettingsWindowTest, startAtLogin_writesAndRemovesTheAutostartEntry_showsTheFile) {
     auto* toggle = child<QCheckBox>("autostartToggle");
-    EXPECT_EQ(toggle->text(), "Start tovik when I log in");
     EXPECT_FALSE(toggle->isChecked());
     toggle->click();
     QFile entry(autostartPath);
@@ -121,9 +126,7 @@ TEST_F(SettingsWindowTest, startAtLogin_writesAndRemovesTheAutostartEntry_showsT
 }
 
 TEST_F(SettingsWindowTest, recordAndConfirm_savesByKeyPosition_windowShortcutsNeverFire) {
-    EXPECT_EQ(window.view()->width(), 420);
     EXPECT_EQ(field(), "Keyboard shortcut Ctrl+Shift+S");
-    EXPECT_EQ(child("shortcutField")->accessibleName(), "Record capture shortcut");
     EXPECT_FALSE(shown("recordingHint") || shown("shortcutError") || shown("settingsFileProblem"));
     EXPECT_EQ(child("screenRecordingSettingsButton"), nullptr); // nothing to open on X11
     int fired = 0;
@@ -136,7 +139,6 @@ TEST_F(SettingsWindowTest, recordAndConfirm_savesByKeyPosition_windowShortcutsNe
     EXPECT_TRUE(preferences.isRecording());
     EXPECT_EQ(field(), "Press shortcut… Ctrl+Shift+S"); // the stored binding as draft
     EXPECT_TRUE(shown("recordingHint"));
-    EXPECT_EQ(text("recordingHint"), "Enter to confirm · Delete to clear · Esc to cancel");
 
     // Modifiers pressed on their own wait for their key.
     press(focus(), Qt::Key_Control, Qt::ControlModifier);
@@ -195,14 +197,11 @@ TEST_F(SettingsWindowTest, messagesKeepRecording_unavailableKeepsTheDraftAndTheS
 }
 
 TEST_F(SettingsWindowTest, escapeOtherWindowDeactivationOrClose_endRecording) {
-    QWidget other;
-    auto* edit = new QLineEdit(&other);
-    other.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
+    ASSERT_TRUE(showOther());
     const std::function<void()> ways[] = {
         [this] { press(focus(), Qt::Key_Escape, Qt::ShiftModifier); },
-        [edit] { QTest::mouseClick(edit, Qt::LeftButton); },
-        [&other] { activate(other); },
+        [this] { QTest::mouseClick(edit, Qt::LeftButton); },
+        [this] { activate(other); },
         [this] { window.close(); },
     };
     for (const auto& way : ways) {
@@ -217,10 +216,7 @@ TEST_F(SettingsWindowTest, escapeOtherWindowDeactivationOrClose_endRecording) {
 }
 
 TEST_F(SettingsWindowTest, recorder_cancelsOnce_leavesOtherWindowsKeysAlone) {
-    QWidget other;
-    auto* edit = new QLineEdit(&other);
-    other.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
+    ASSERT_TRUE(showOther());
     int cancels = 0, invalid = 0;
     ASSERT_TRUE(activate(window));
     auto* recorder = new ShortcutRecorder(layout, window.view());
@@ -269,10 +265,8 @@ TEST(SettingsFileProblem, shownInTheWindowNamingTheFile) {
     ASSERT_TRUE(problem && problem->isVisible());
     EXPECT_EQ(problem->text(), preferences.loadProblem());
     EXPECT_TRUE(problem->text().contains(path));
-    const auto* open =
-        window.findChild<QAbstractButton*>(QStringLiteral("screenRecordingSettingsButton"));
-    ASSERT_NE(open, nullptr);
-    EXPECT_EQ(open->text(), "Open Screen Recording settings");
+    EXPECT_NE(window.findChild<QAbstractButton*>(QStringLiteral("screenRecordingSettingsButton")),
+              nullptr);
 }
 
 } // namespace

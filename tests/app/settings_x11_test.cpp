@@ -1,6 +1,6 @@
 // The settings window's recording on the private X server: key presses sent through XTest
-// reach the recorder as from a keyboard, the hot key is a real grab that another X client
-// can hold, and the X server's pixels of the window go to tests/artifacts.
+// reach the recorder as from a keyboard, and the hot key is a real grab that another X client
+// can hold.
 #include "app/app_delegate.h"
 #include "app/settings_view.h"
 #include "app/settings_window.h"
@@ -9,15 +9,12 @@
 #include "platform/x11_test_env.h"
 #include "shortcuts/global_shortcut.h"
 #include "shortcuts/shortcut_preferences.h"
-#include "support/fake_updater.h"
 #include "support/store_fixture.h"
 #include "updates/update_controller.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QLabel>
-#include <QScreen>
 
 #include <xcb/xtest.h>
 
@@ -26,7 +23,7 @@ namespace {
 
 using namespace x11test;
 
-constexpr quint32 controlL = 0xffe3, altL = 0xffe9, shiftL = 0xffe1, returnKey = 0xff0d;
+constexpr quint32 controlL = 0xffe3, altL = 0xffe9, returnKey = 0xff0d;
 constexpr quint16 controlMask = 0x04, mod1Mask = 0x08;
 
 // A keyboard on a connection of its own: presses keys by X keycode, as a person would.
@@ -61,8 +58,8 @@ protected:
         ASSERT_TRUE(shortcut.isLive());
         window.present();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-        for (const quint32 keysym : {controlL, altL, shiftL, returnKey, quint32('p'), quint32('g'),
-                                     quint32('1'), quint32('q')}) {
+        for (const quint32 keysym :
+             {controlL, altL, returnKey, quint32('p'), quint32('g'), quint32('q')}) {
             keycodes.insert(keysym, client.keycode(keysym));
             ASSERT_NE(keycodes[keysym], 0) << keysym;
         }
@@ -108,14 +105,6 @@ protected:
         client.ungrabKey(code, controlMask | mod1Mask);
         return false;
     }
-    void screenshot(const QString& name) {
-        QTest::qWait(200); // the window system shows what was painted
-        const QRect frame = window.frameGeometry();
-        const QPixmap pixels =
-            window.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
-        QDir().mkpath(QStringLiteral(TOVIK_ARTIFACTS_DIR));
-        EXPECT_TRUE(pixels.save(QStringLiteral(TOVIK_ARTIFACTS_DIR "/") + name));
-    }
 
     OtherClient client;
     XTestKeyboard keyboard;
@@ -130,22 +119,17 @@ protected:
 };
 
 TEST_F(SettingsX11Test, recordSaveConflictAndClose_withRealKeysAndGrabs) {
-    screenshot("settings-idle.png");
     ASSERT_TRUE(startRecording());
     press({controlL, altL, 'p'});
     ASSERT_TRUE(waitForField("Press shortcut… Ctrl+Alt+P"));
-    screenshot("settings-recording.png");
     press({returnKey});
     ASSERT_TRUE(waitForField("Keyboard shortcut Ctrl+Alt+P"));
     EXPECT_EQ(preferences.startOrCapture(), (ShortcutBinding{"P", true, false, true}));
     EXPECT_TRUE(holds('p'));
     EXPECT_EQ(delegate.sessionMenuItem()->shortcut().toString(), "Ctrl+Alt+P");
 
-    // X11 reports Ctrl+Shift+1 as Ctrl+Shift+!: the key is what counts.
     ASSERT_TRUE(startRecording());
     EXPECT_FALSE(holds('p'));
-    press({controlL, shiftL, '1'});
-    ASSERT_TRUE(waitForField("Press shortcut… Ctrl+Shift+1"));
 
     // Another client takes the combination before it is confirmed.
     press({controlL, altL, 'g'});
@@ -157,7 +141,6 @@ TEST_F(SettingsX11Test, recordSaveConflictAndClose_withRealKeysAndGrabs) {
     EXPECT_EQ(field(), "Press shortcut… Ctrl+Alt+G");
     EXPECT_TRUE(preferences.isRecording());
     EXPECT_FALSE(holds('p')); // still suspended while recording
-    screenshot("settings-error.png");
     client.ungrabKey(keycodes['g'], controlMask | mod1Mask);
 
     // Closing the window while recording brings the stored hot key back, and it works.

@@ -16,14 +16,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QUrl>
 
 #include <csignal>
-#include <cstring>
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace tovik {
@@ -277,15 +272,7 @@ protected:
 // Hot key to toolbar, whose Paste pastes the images, then the text, into the receiver
 // without ever taking the focus from it.
 TEST_F(TovikEndToEnd, hotKey_captureWithPenAndComment_toolbarPastesIntoTheReceiver) {
-    QProcess tray;
-    tray.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width",
-                          "100", "--height", "24", "--SetDockType", "true"});
-    // trayer owns the tray selection once its panel is mapped.
-    ASSERT_TRUE(waitForShown("--class", "trayer"));
     ASSERT_TRUE(tovik.start());
-    // The icon docks in the tray; the session window opens at launch.
-    EXPECT_TRUE(waitForWindow(tovik.pid(), QSize()));
-    EXPECT_TRUE(waitForWindow(tovik.pid(), sessionWindow));
     PasteReceiver receiver;
     ASSERT_TRUE(receiver.start());
 
@@ -334,7 +321,6 @@ TEST_F(TovikEndToEnd, hotKey_captureWithPenAndComment_toolbarPastesIntoTheReceiv
     OtherClient client;
     ASSERT_TRUE(waitForActiveApp(client, receiver.app().pid));
     const std::optional<AppRef> before = client.activeApp();
-    screenshot(toolbar->geometry.adjusted(-40, -40, 40, 40), "e2e-toolbar-folded.png");
     // A click on the background between the strip toggle and Paste does nothing, so any
     // change of the active window would be the panel taking the focus.
     ASSERT_TRUE(clickAt(toolbar->geometry.topLeft() +
@@ -362,8 +348,6 @@ TEST_F(TovikEndToEnd, hotKey_captureWithPenAndComment_toolbarPastesIntoTheReceiv
     ASSERT_TRUE(unfolded);
     QTest::qWait(200);
     screenshot(unfolded->geometry.adjusted(-40, -40, 40, 40), "e2e-toolbar-unfolded.png");
-    tray.kill();
-    tray.waitForFinished();
 }
 
 // Monitors at different scales (Qt's per-screen factors, named by RandR monitor): each
@@ -426,8 +410,7 @@ TEST_F(TovikEndToEnd, mixedScales_eachCaptureAtItsMonitorsScale_withThePenWhereD
     }
 }
 
-TEST_F(TovikEndToEnd, escapeOnTheFirstCapture_readyWithNothingShown_commandLineReachesIt) {
-    EXPECT_NE(runTovik({"status"}).exitCode, 0); // no instance yet
+TEST_F(TovikEndToEnd, escapeOnTheFirstCapture_readyWithNothingShown_quitByCommandLine) {
     ASSERT_TRUE(tovik.start());
     ASSERT_TRUE(waitForWindow(tovik.pid(), sessionWindow));
     // A capture abandoned at once stops the session, which hides the session window.
@@ -438,36 +421,20 @@ TEST_F(TovikEndToEnd, escapeOnTheFirstCapture_readyWithNothingShown_commandLineR
     ASSERT_TRUE(waitForCount(tovik.pid(), sessionWindow, 0));
     EXPECT_EQ(countOfSize(tovik.pid(), foldedToolbar), 0);
     EXPECT_TRUE(captures().isEmpty());
-
-    // A second launch shows the running instance's session window and ends.
-    EXPECT_EQ(runTovik({}).exitCode, 0);
-    EXPECT_TRUE(waitForWindow(tovik.pid(), sessionWindow));
-    EXPECT_EQ(runTovik({"capture"}).exitCode, 0);
-    ASSERT_TRUE(tovik.waitForPhase("capturing"));
-    ASSERT_TRUE(waitForCount(tovik.pid(), monitorSize, 2));
-    ASSERT_TRUE(xdotool({"key", "Escape"}));
-    ASSERT_TRUE(tovik.waitForPhase("ready"));
-    const QJsonObject printed =
-        QJsonDocument::fromJson(runTovik({"status", "--json"}).output).object();
-    EXPECT_EQ(printed["phase"].toString(), "ready");
-    EXPECT_TRUE(printed["captures"].isArray());
     EXPECT_EQ(runTovik({"quit"}).exitCode, 0);
     EXPECT_EQ(tovik.waitForExit(), 0);
     EXPECT_FALSE(QFile::exists(tovik.socketPath()));
 }
 
 // Two captures reviewed in the session window: a comment edited there reaches the export,
-// the prompt is copied and previewed, and removing the shown capture shows the last one.
-TEST_F(TovikEndToEnd, sessionWindow_reviewEditCopyPreviewAndRemove) {
+// the prompt is copied, and removing the shown capture shows the last one.
+TEST_F(TovikEndToEnd, sessionWindow_reviewEditCopyAndRemove) {
     ASSERT_TRUE(tovik.start());
-    std::optional<XWindow> window = waitForWindow(tovik.pid(), sessionWindow);
-    ASSERT_TRUE(window);
-    QTest::qWait(300);
-    screenshot(window->geometry, "session-window-empty.png");
+    ASSERT_TRUE(waitForWindow(tovik.pid(), sessionWindow));
     captureWithComment(firstNote);
     captureWithComment(secondNote);
     ASSERT_EQ(runTovik({}).exitCode, 0); // a second launch brings the window back
-    window = waitForWindow(tovik.pid(), sessionWindow);
+    const std::optional<XWindow> window = waitForWindow(tovik.pid(), sessionWindow);
     ASSERT_TRUE(window);
     QTest::qWait(300);
     screenshot(window->geometry, "session-window-captures.png");
@@ -496,12 +463,6 @@ TEST_F(TovikEndToEnd, sessionWindow_reviewEditCopyPreviewAndRemove) {
     ASSERT_TRUE(xdotool({"sleep", "0.3", "key", "Down", "Down", "Return"}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return clipboard("UTF8_STRING") == feedbackText; }, 5000))
         << clipboard("UTF8_STRING").toStdString();
-    ASSERT_TRUE(clickControl(*window, "sessionActionsButton"));
-    ASSERT_TRUE(xdotool({"sleep", "0.3", "key", "Down", "Return"}));
-    ASSERT_TRUE(waitForShown("--name", "Feedback prompt"));
-    QTest::qWait(300);
-    screenshot(window->geometry.adjusted(-20, -40, 20, 20), "session-window-prompt.png");
-    ASSERT_TRUE(xdotool({"key", "Escape"}));
 
     // The first capture is shown; removing it shows the last, which the editor then edits.
     ASSERT_TRUE(clickControl(*window, "removeCaptureButton"));
@@ -511,13 +472,14 @@ TEST_F(TovikEndToEnd, sessionWindow_reviewEditCopyPreviewAndRemove) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return instructions() == QStringList{secondNote + "!"}; }));
 }
 
-// Quit always ends the process with the session window open and a tray host running: from
-// the tray menu, from the window (Ctrl+Q) and by SIGTERM, as a desktop session ends it.
+// Quit always ends the process with the session window open and its icon docked in a tray
+// host: from the tray menu, from the window (Ctrl+Q) and by SIGTERM, as a desktop session
+// ends it.
 TEST_F(TovikEndToEnd, quit_endsTheProcessEveryTime) {
-    QProcess tray;
+    QProcess tray; // a tray host, which its destructor ends
     tray.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width",
                           "100", "--height", "24", "--SetDockType", "true"});
-    ASSERT_TRUE(waitForShown("--class", "trayer"));
+    ASSERT_TRUE(waitForShown("--class", "trayer")); // it owns the tray selection once mapped
     for (int run = 0; run < 21; ++run) {
         ASSERT_TRUE(tovik.start());
         const std::optional<XWindow> window = waitForWindow(tovik.pid(), sessionWindow);
@@ -539,8 +501,6 @@ TEST_F(TovikEndToEnd, quit_endsTheProcessEveryTime) {
         }
         ASSERT_EQ(tovik.waitForExit(), 0) << "run " << run;
     }
-    tray.kill();
-    tray.waitForFinished();
 }
 
 TEST_F(TovikEndToEnd, noDisplayToOpen_saysWhichVariable_endsWithCode1AndNoLock) {
@@ -558,35 +518,6 @@ TEST_F(TovikEndToEnd, noDisplayToOpen_saysWhichVariable_endsWithCode1AndNoLock) 
         EXPECT_TRUE(process.readAllStandardError().contains("DISPLAY")) << display.toStdString();
         EXPECT_FALSE(QFile::exists(lock));
     }
-}
-
-TEST_F(TovikEndToEnd, controlSocketFlood_beyondItsDescriptorLimit_statusAnswersAfterwards) {
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
-    rlimit lowered = saved;
-    lowered.rlim_cur = 128; // tovik's own limit, as it inherits it
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
-    const bool launched = tovik.launch();
-    ::setrlimit(RLIMIT_NOFILE, &saved);
-    ASSERT_TRUE(launched);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !tovik.status().isEmpty(); }, 10000));
-
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, QFile::encodeName(tovik.socketPath()).constData(),
-                 sizeof address.sun_path - 1);
-    std::vector<int> idle;
-    int connected = 0;
-    for (int i = 0; i < 300; ++i) {
-        idle.push_back(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-        connected +=
-            ::connect(idle.back(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    }
-    EXPECT_EQ(connected, 300);
-    // Once they go, `tovik status` is answered again: the socket survived them.
-    for (const int fd : idle)
-        ::close(fd);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return runTovik({"status"}).exitCode == 0; }));
 }
 
 TEST_F(TovikEndToEnd, waylandSession_saysSoAndEndsWithoutCapturing) {

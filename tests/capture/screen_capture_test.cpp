@@ -29,9 +29,6 @@ TEST_F(CaptureDisplaysTest, permission_askedOnlyWhenMissingAndRefusalGrabsNothin
     source.requestAnswer = false;
     EXPECT_TRUE(run().failure().is(ScreenCaptureError::permission));
     EXPECT_TRUE(source.grabs.isEmpty());
-    // Words of another platform's settings mean nothing to a Linux user.
-    for (const char* word : {"macOS", "System Settings", "Privacy"})
-        EXPECT_FALSE(message(ScreenCaptureError::permission).contains(word)) << word;
 }
 
 TEST_F(CaptureDisplaysTest, snapshotsInScreenOrderAtTruncatedPixelSize_unmatchedSkipped) {

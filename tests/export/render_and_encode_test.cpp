@@ -40,11 +40,8 @@ TEST(NumberBadgeTest, badge_scalesForTinyCropsAndWidensForLongNumbers) {
     const QRectF crop(0, 0, 400, 300);
     const auto wide = numberBadge(annotationFor(1234, crop));
     EXPECT_GT(wide.rect.width(), 28 + 1e-9);
-    EXPECT_EQ(wide.rect.height(), 28);
-    EXPECT_EQ(wide.scale, 1);
     // Digits of equal width: every four-digit number gets the same pill.
     EXPECT_DOUBLE_EQ(numberBadge(annotationFor(1111, crop)).rect.width(), wide.rect.width());
-    EXPECT_DOUBLE_EQ(numberBadge(annotationFor(7, crop)).rect.width(), 28);
 
     Annotation beyond = annotationFor(2, QRectF(0, 0, 300, 200)); // selection off the display
     beyond.selection = MarkRect::from(QRectF(-50, -40, 350, 240));
@@ -91,11 +88,9 @@ TEST(CaptureRenderTest, render_dotAndBadge_drawnWhereTheyBelongAsOnTheOverlay) {
     // stays white.
     EXPECT_EQ(changedArea(image->copy(35, 35, 40, 40), white).translated(35, 35),
               QRect(45, 45, 10, 10));
-    EXPECT_EQ(image->pixel(53, 50), orange);
     EXPECT_EQ(image->pixel(45, 45), white);
     // The badge: a 28-point circle 2 points inside the corner.
     EXPECT_EQ(changedArea(image->copy(0, 0, 35, 35), white), QRect(2, 2, 28, 28));
-    EXPECT_EQ(image->pixel(4, 16), orange);
     EXPECT_EQ(image->pixel(2, 2), white);
     // The overlay draws the same marks on the whole display with the shared drawMarks.
     QImage overlay = display.copy();

@@ -34,29 +34,11 @@ QList<Annotation> twoCaptures() {
     return {first, third};
 }
 
-QByteArray referenceFile(const char* name) {
-    QFile file(QStringLiteral(TOVIK_TEST_DATA "/") + QLatin1String(name));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
-    return file.readAll();
-}
-
-QByteArray encoded(const Annotation& annotation) {
-    const Expected<QByteArray> json = AnnotationJson::encode(annotation);
-    EXPECT_TRUE(json.ok()) << json.failure().message().toStdString();
-    return json.ok() ? *json : QByteArray();
-}
-
-QByteArray compact(const QJsonObject& object) {
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
-
-TEST(AnnotationsFile, session_matchesReferenceBytes) {
-    const Expected<QByteArray> json = AnnotationJson::encode(twoCaptures());
-    ASSERT_TRUE(json.ok());
-    EXPECT_EQ(json->toStdString(), referenceFile("annotations_two_captures.json").toStdString());
-}
-
-TEST(AnnotationsFile, emptyContainers_writtenOnOneLine) {
+TEST(AnnotationsFile, session_matchesReferenceBytes_emptyContainersOnOneLine) {
+    QFile reference(QStringLiteral(TOVIK_TEST_DATA "/annotations_two_captures.json"));
+    ASSERT_TRUE(reference.open(QIODevice::ReadOnly));
+    EXPECT_EQ(AnnotationJson::encode(twoCaptures()).value().toStdString(),
+              reference.readAll().toStdString());
     EXPECT_EQ(*AnnotationJson::encode(QList<Annotation>{}), "[]");
     EXPECT_EQ(*AnnotationJson::encode(PenStroke{{}, 3}),
               "{\n  \"points\" : [],\n  \"width\" : 3\n}");
@@ -71,8 +53,6 @@ TEST(AnnotationsFile, numbers_shortestFormThatReadsBack) {
         {0.1, "0.1"},
         {1.0 / 3, "0.3333333333333333"},
         {-1512.75, "-1512.75"},
-        {123456.789, "123456.789"},
-        {100000, "100000"},
         {1e20, "100000000000000000000"},
         {1e21, "1e+21"},
         {0.000001, "0.000001"},
@@ -94,26 +74,15 @@ TEST(AnnotationsFile, numbers_shortestFormThatReadsBack) {
     }
 }
 
-TEST(AnnotationsFile, nonFiniteNumber_failsWithoutText) {
+TEST(AnnotationsFile, nonFiniteNumberOrInvalidTimestamp_failsWithoutText) {
     QList<Annotation> session = twoCaptures();
     session[1].pixelsPerPoint = std::numeric_limits<double>::infinity();
-    Expected<QByteArray> json = AnnotationJson::encode(session);
-    ASSERT_FALSE(json.ok());
-    EXPECT_TRUE(json.failure().is(JsonError::nonFinite));
-
+    EXPECT_TRUE(AnnotationJson::encode(session).failure().is(JsonError::nonFinite));
     session = twoCaptures();
     session[0].strokes[1].points[0].y = std::nan("");
-    json = AnnotationJson::encode(session);
-    ASSERT_FALSE(json.ok());
-    EXPECT_TRUE(json.failure().is(JsonError::nonFinite));
-}
-
-TEST(AnnotationsFile, invalidTimestamp_fails) {
-    Annotation annotation = twoCaptures().first();
-    annotation.createdAt = QDateTime();
-    const Expected<QByteArray> json = AnnotationJson::encode(annotation);
-    ASSERT_FALSE(json.ok());
-    EXPECT_TRUE(json.failure().is(JsonError::invalidTimestamp));
+    EXPECT_TRUE(AnnotationJson::encode(session).failure().is(JsonError::nonFinite));
+    session[0].createdAt = QDateTime();
+    EXPECT_TRUE(AnnotationJson::encode(session[0]).failure().is(JsonError::invalidTimestamp));
 }
 
 TEST(AnnotationJsonDecode, encodedRecords_roundTrip) {
@@ -126,91 +95,59 @@ TEST(AnnotationJsonDecode, encodedRecords_roundTrip) {
     ASSERT_TRUE(all.ok()) << all.failure().message().toStdString();
     EXPECT_EQ(*all, expected);
     EXPECT_EQ(all->first().createdAt.timeSpec(), Qt::UTC);
-
-    const Expected<Annotation> one = AnnotationJson::decode<Annotation>(encoded(expected[1]));
-    ASSERT_TRUE(one.ok());
-    EXPECT_EQ(*one, expected[1]);
-    const PenStroke stroke = expected[0].strokes[0];
-    EXPECT_EQ(*AnnotationJson::decode<PenStroke>(*AnnotationJson::encode(stroke)), stroke);
-    EXPECT_EQ(*AnnotationJson::decode<MarkRect>(*AnnotationJson::encode(expected[0].crop)),
-              expected[0].crop);
+    EXPECT_EQ(*AnnotationJson::decode<Annotation>(*AnnotationJson::encode(expected[1])),
+              expected[1]);
 }
 
-TEST(AnnotationJsonDecode, anyMissingMember_fails) {
-    const QJsonObject full = QJsonDocument::fromJson(encoded(twoCaptures().first())).object();
+TEST(AnnotationJsonDecode, missingMemberWrongTypeBadValueOrSyntax_failsWithItsError) {
+    const QJsonObject full =
+        QJsonDocument::fromJson(*AnnotationJson::encode(twoCaptures().first())).object();
+    const auto decode = [](const QJsonObject& object) {
+        return AnnotationJson::decode<Annotation>(QJsonDocument(object).toJson());
+    };
     ASSERT_EQ(full.size(), 11);
     for (const QString& key : full.keys()) {
         QJsonObject partial = full;
         partial.remove(key);
-        const Expected<Annotation> decoded = AnnotationJson::decode<Annotation>(compact(partial));
-        ASSERT_FALSE(decoded.ok()) << key.toStdString();
-        EXPECT_TRUE(decoded.failure().is(JsonError::missingMember)) << key.toStdString();
+        EXPECT_TRUE(decode(partial).failure().is(JsonError::missingMember)) << key.toStdString();
     }
-
     QJsonObject nested = full;
     QJsonObject crop = nested[u"crop"].toObject();
     crop.remove(QStringLiteral("width"));
     nested[u"crop"] = crop;
-    EXPECT_TRUE(
-        AnnotationJson::decode<Annotation>(compact(nested)).failure().is(JsonError::missingMember));
+    EXPECT_TRUE(decode(nested).failure().is(JsonError::missingMember));
 
-    const Expected<PenStroke> stroke =
-        AnnotationJson::decode<PenStroke>(R"({"points":[{"x":1,"y":2},{"x":3}],"width":3})");
-    ASSERT_FALSE(stroke.ok());
-    EXPECT_TRUE(stroke.failure().is(JsonError::missingMember));
-}
-
-TEST(AnnotationJsonDecode, wrongJsonType_fails) {
-    const QJsonObject full = QJsonDocument::fromJson(encoded(twoCaptures().first())).object();
     const struct {
         const char* key;
         QJsonValue value;
+        JsonError error;
     } cases[] = {
-        {"number", QStringLiteral("1")},
-        {"number", 1.5},
-        {"displayID", -1},
-        {"displayID", 4294967296.0},
-        {"comment", 7},
-        {"displayName", QJsonValue::Null},
-        {"pixelsPerPoint", QStringLiteral("2")},
-        {"crop", QJsonArray{1, 2, 3, 4}},
-        {"strokes", QJsonObject()},
-        {"displaySize", QJsonObject{{"x", true}, {"y", 982}}},
+        {"number", QStringLiteral("1"), JsonError::wrongType},
+        {"number", 1.5, JsonError::wrongType},
+        {"displayID", -1, JsonError::wrongType},
+        {"displayID", 4294967296.0, JsonError::wrongType},
+        {"comment", 7, JsonError::wrongType},
+        {"displayName", QJsonValue::Null, JsonError::wrongType},
+        {"pixelsPerPoint", QStringLiteral("2"), JsonError::wrongType},
+        {"crop", QJsonArray{1, 2, 3, 4}, JsonError::wrongType},
+        {"strokes", QJsonObject(), JsonError::wrongType},
+        {"displaySize", QJsonObject{{"x", true}, {"y", 982}}, JsonError::wrongType},
+        {"id", QStringLiteral("not-a-uuid"), JsonError::invalidValue},
+        {"id", QStringLiteral("{6F9619FF-8B86-D011-B42D-00C04FC964FF}"), JsonError::invalidValue},
+        {"createdAt", QStringLiteral("yesterday"), JsonError::invalidValue},
+        // No zone: would silently become local time.
+        {"createdAt", QStringLiteral("2026-01-31T09:05:00"), JsonError::invalidValue},
     };
     for (const auto& c : cases) {
         QJsonObject changed = full;
         changed[QLatin1String(c.key)] = c.value;
-        const Expected<Annotation> decoded = AnnotationJson::decode<Annotation>(compact(changed));
-        ASSERT_FALSE(decoded.ok()) << c.key;
-        EXPECT_TRUE(decoded.failure().is(JsonError::wrongType)) << c.key;
+        EXPECT_TRUE(decode(changed).failure().is(c.error)) << c.key;
     }
+    EXPECT_TRUE(AnnotationJson::decode<PenStroke>(R"({"points":[{"x":1,"y":2},{"x":3}],"width":3})")
+                    .failure()
+                    .is(JsonError::missingMember));
     EXPECT_TRUE(AnnotationJson::decode<MarkPoint>("[1, 2]").failure().is(JsonError::wrongType));
-}
-
-TEST(AnnotationJsonDecode, badIdentifierOrDate_fails) {
-    const QJsonObject full = QJsonDocument::fromJson(encoded(twoCaptures().first())).object();
-    const struct {
-        const char* key;
-        const char* text;
-    } cases[] = {
-        {"id", "not-a-uuid"},
-        {"id", "{6F9619FF-8B86-D011-B42D-00C04FC964FF}"},
-        {"createdAt", "yesterday"},
-        {"createdAt", "2026-01-31T09:05:00"}, // no zone: would silently become local time
-    };
-    for (const auto& c : cases) {
-        QJsonObject changed = full;
-        changed[QLatin1String(c.key)] = QLatin1String(c.text);
-        const Expected<Annotation> decoded = AnnotationJson::decode<Annotation>(compact(changed));
-        ASSERT_FALSE(decoded.ok()) << c.text;
-        EXPECT_TRUE(decoded.failure().is(JsonError::invalidValue)) << c.text;
-    }
-}
-
-TEST(AnnotationJsonDecode, malformedText_fails) {
-    const Expected<MarkRect> decoded = AnnotationJson::decode<MarkRect>("{\"x\": 1,");
-    ASSERT_FALSE(decoded.ok());
-    EXPECT_TRUE(decoded.failure().is(JsonError::syntax));
+    EXPECT_TRUE(AnnotationJson::decode<MarkRect>("{\"x\": 1,").failure().is(JsonError::syntax));
 }
 
 } // namespace

@@ -1,65 +1,46 @@
-#include "model/annotation.h"
+#include "model/feedback_prompt.h"
 
 #include <gtest/gtest.h>
 
 namespace tovik {
 namespace {
 
-Annotation withComment(QString comment, QList<PenStroke> strokes = {}) {
+Annotation capture(qint64 number, QString comment, QList<PenStroke> strokes = {}) {
     Annotation a;
-    a.number = 1;
+    a.number = number;
     a.comment = std::move(comment);
     a.strokes = std::move(strokes);
     return a;
 }
 
-TEST(AnnotationText, fileName_padsToThreeDigitsOnly) {
-    Annotation a;
-    a.number = 1;
-    EXPECT_EQ(a.fileName(), "tovik-001.png");
-    a.number = 1000;
-    EXPECT_EQ(a.fileName(), "tovik-1000.png");
-}
+const PenStroke dot{{{12, 12}}, 3};
 
-TEST(AnnotationText, instruction_emptyCommentFallsBackByStrokes) {
-    EXPECT_EQ(withComment(" \n\t ").instruction(), "Review the marked region.");
-    EXPECT_EQ(withComment("", {PenStroke{{{1, 2}}, 3}}).instruction(),
-              "Review the marked region and pen strokes.");
-    EXPECT_EQ(withComment(" Fix this \n").instruction(), "Fix this");
-}
-
-TEST(AnnotationText, instruction_trimsUnicodeSpacesKeepsInnerBreaks) {
-    EXPECT_EQ(withComment(QStringLiteral("\u00a0\u2003Fix\nthis\u2029\r\n")).instruction(),
+TEST(AnnotationText, fileNamePadsToThreeDigits_instructionTrimsUnicodeSpacesOrFallsBack) {
+    EXPECT_EQ(capture(1, "").fileName(), "tovik-001.png");
+    EXPECT_EQ(capture(1000, "").fileName(), "tovik-1000.png");
+    EXPECT_EQ(capture(1, QStringLiteral("\u00a0\u2003Fix\nthis\u2029\r\n")).instruction(),
               "Fix\nthis");
-    EXPECT_EQ(withComment(QStringLiteral("\u2028\u3000")).instruction(),
+    EXPECT_EQ(capture(1, QStringLiteral(" \n\t\u2028\u3000")).instruction(),
               "Review the marked region.");
+    EXPECT_EQ(capture(1, "", {dot}).instruction(), "Review the marked region and pen strokes.");
 }
 
-TEST(AnnotationRecord, construction_normalisesRectsAndKeepsDisplaySize) {
-    const Annotation a(QUuid::createUuid(), 4, QDateTime::currentDateTimeUtc(), "c", 7, "Screen",
-                       QSizeF(1512, 982), QRectF(60, 70, -20, -50), QRectF(40, 20, 20, 50), 2, {});
-    EXPECT_EQ(a.displaySize, (MarkPoint{1512, 982}));
-    EXPECT_EQ(a.selection, (MarkRect{40, 20, 20, 50}));
-    EXPECT_EQ(a.crop, a.selection);
-}
-
-TEST(AnnotationRecord, equality_comparesEveryField) {
-    Annotation a = withComment("same", {PenStroke{{{1, 2}, {3, 4}}, 3}});
-    Annotation b = a;
-    EXPECT_EQ(a, b);
-    b.strokes[0].points[1].y = 4.5;
-    EXPECT_NE(a, b);
-    b = a;
-    b.createdAt = QDateTime::fromMSecsSinceEpoch(1);
-    EXPECT_NE(a, b);
-}
-
-TEST(CapturedItemSize, byteCount_isRowBytesTimesHeight) {
-    CapturedItem item;
-    item.image = QImage(10, 3, QImage::Format_ARGB32_Premultiplied);
-    EXPECT_EQ(item.byteCount(), 40 * 3);
-    item.image = QImage(3, 2, QImage::Format_RGB888); // rows padded to 4 bytes
-    EXPECT_EQ(item.byteCount(), 12 * 2);
+TEST(FeedbackPrompt, entriesByFileOrSheetNumber_strokeHeaderOnceAtTop_numberGapsKept) {
+    const QList<Annotation> session{capture(1, "  Button is\nmisaligned "), capture(3, "", {dot}),
+                                    capture(1000, "%1 of %2", {dot, dot})};
+    EXPECT_EQ(FeedbackPrompt::text(session, false).toStdString(),
+              "Orange pen strokes mark details.\n\n"
+              "#1 — tovik-001.png\nButton is\nmisaligned\n\n"
+              "#3 — tovik-003.png\nReview the marked region and pen strokes.\n\n"
+              "#1000 — tovik-1000.png\n%1 of %2");
+    EXPECT_EQ(FeedbackPrompt::text(session, true).toStdString(),
+              "Orange pen strokes mark details.\n\n"
+              "#1 — Screenshot #1\nButton is\nmisaligned\n\n"
+              "#3 — Screenshot #3\nReview the marked region and pen strokes.\n\n"
+              "#1000 — Screenshot #1000\n%1 of %2");
+    EXPECT_EQ(FeedbackPrompt::text({capture(1, "First"), capture(2, "")}, false),
+              "#1 — tovik-001.png\nFirst\n\n#2 — tovik-002.png\nReview the marked region.");
+    EXPECT_EQ(FeedbackPrompt::text({}, false), "");
 }
 
 } // namespace

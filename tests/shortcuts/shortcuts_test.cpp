@@ -31,7 +31,6 @@ const B ctrlAltK{"K", true, false, true, false};
 const B superJ{"J", false, false, false, true};
 
 TEST(ShortcutBinding, validityAndForms) {
-    EXPECT_EQ(B::keyTable().join(QString()), "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
     for (const B& valid : {B{"A", true}, B{"0", false, false, true}, superJ})
         EXPECT_TRUE(valid.isValid()) << valid.toJson().constData();
     EXPECT_EQ((B{"A", false, true}).validationError(), ShortcutError::noPrimaryModifier);
@@ -46,21 +45,18 @@ TEST(ShortcutBinding, validityAndForms) {
     EXPECT_EQ(B::defaultBinding().hotKeyGrab(), (HotKeyGrab{0x73, controlMask | shiftMask}));
     EXPECT_EQ(all.hotKeyGrab(), (HotKeyGrab{0x37, controlMask | shiftMask | mod1Mask | mod4Mask}));
     EXPECT_EQ((B{"s", true}).hotKeyGrab(), std::nullopt);
-    EXPECT_EQ(B::defaultBinding().keySequence(), QKeySequence(QStringLiteral("Ctrl+Shift+S")));
     EXPECT_EQ((B{"4", false, false, true, true}).keySequence(),
               QKeySequence(Qt::ALT | Qt::META | Qt::Key_4));
     EXPECT_TRUE((B{"-", true}).keySequence().isEmpty());
-}
 
-TEST(ShortcutBinding, json) {
-    // Compact, exactly the five members.
+    // JSON: compact, exactly the five members; read in any order, extra members ignored,
+    // validity left to isValid().
     EXPECT_EQ(ctrlAltK.toJson(),
               R"({"command":true,"control":false,"key":"K","option":true,"shift":false})");
     for (int flags = 0; flags < 16; ++flags) {
         const B original{"Q", bool(flags & 1), bool(flags & 2), bool(flags & 4), bool(flags & 8)};
         EXPECT_EQ(B::fromJson(original.toJson()), original) << flags;
     }
-    // Any order, extra members ignored, validity left to isValid().
     EXPECT_EQ(B::fromJson(R"({"control":true,"v":2,"option":false,"shift":false,"command":false,
                               "key":"s"})"),
               (B{"s", false, false, false, true}));
@@ -72,26 +68,23 @@ TEST(ShortcutBinding, json) {
         EXPECT_EQ(B::fromJson(broken), std::nullopt) << broken;
 }
 
-TEST(ShortcutBinding, fromKeyEvent) {
-    const auto ctrlAlt = Qt::ControlModifier | Qt::AltModifier;
-    EXPECT_EQ(B::fromKeyEvent(Qt::Key_7, ctrlAlt | Qt::ShiftModifier | Qt::MetaModifier),
-              (B{"7", true, true, true, true}));
-    EXPECT_EQ(B::fromKeyEvent(Qt::Key_J, Qt::MetaModifier), superJ);
-
-    EXPECT_EQ(B::fromKeyEvent(Qt::Key_S, Qt::ShiftModifier), std::nullopt);
-    // Keypad digits are keys of their own.
-    EXPECT_EQ(B::fromKeyEvent(Qt::Key_1, Qt::ControlModifier | Qt::KeypadModifier), std::nullopt);
-    for (const int key : {Qt::Key_F1, Qt::Key_Minus, Qt::Key_Control, Qt::Key_unknown})
-        EXPECT_EQ(B::fromKeyEvent(key, ctrlAlt), std::nullopt) << key;
-}
-
 // A press as the X11 platform reports it: Qt's key is the shifted or non-Latin symbol, the
 // native scan code the X keycode.
 QKeyEvent press(int qtKey, Qt::KeyboardModifiers modifiers, quint32 keycode) {
     return QKeyEvent(QEvent::KeyPress, qtKey, modifiers, keycode, 0, 0);
 }
 
-TEST(ShortcutBinding, fromKeyEvent_byKeyPosition) {
+TEST(ShortcutBinding, fromKeyEvent_byQtKeyOrByKeyPosition) {
+    const auto ctrlAlt = Qt::ControlModifier | Qt::AltModifier;
+    const auto keypad = Qt::ControlModifier | Qt::KeypadModifier;
+    EXPECT_EQ(B::fromKeyEvent(Qt::Key_7, ctrlAlt | Qt::ShiftModifier | Qt::MetaModifier),
+              (B{"7", true, true, true, true}));
+    EXPECT_EQ(B::fromKeyEvent(Qt::Key_S, Qt::ShiftModifier), std::nullopt);
+    // Keypad digits are keys of their own.
+    EXPECT_EQ(B::fromKeyEvent(Qt::Key_1, keypad), std::nullopt);
+    for (const int key : {Qt::Key_F1, Qt::Key_Minus, Qt::Key_Control, Qt::Key_unknown})
+        EXPECT_EQ(B::fromKeyEvent(key, ctrlAlt), std::nullopt) << key;
+
     FakeKeyboardLayout layout;
     layout.keys = {{10, u'1'}, {24, u'Q'}, {33, u'P'}};
     const auto ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
@@ -102,13 +95,10 @@ TEST(ShortcutBinding, fromKeyEvent_byKeyPosition) {
     EXPECT_EQ(B::fromKeyEvent(press(Qt::Key_R, Qt::AltModifier, 33), layout),
               (B{"P", false, false, true}));
     EXPECT_EQ(B::fromKeyEvent(press(Qt::Key_Exclam, Qt::ShiftModifier, 10), layout), std::nullopt);
-    EXPECT_EQ(
-        B::fromKeyEvent(press(Qt::Key_1, Qt::ControlModifier | Qt::KeypadModifier, 10), layout),
-        std::nullopt);
+    EXPECT_EQ(B::fromKeyEvent(press(Qt::Key_1, keypad, 10), layout), std::nullopt);
     // A key without letter or digit, and a synthesised press, go by Qt's key.
     EXPECT_EQ(B::fromKeyEvent(press(Qt::Key_Minus, Qt::ControlModifier, 20), layout), std::nullopt);
-    EXPECT_EQ(B::fromKeyEvent(press(Qt::Key_K, Qt::ControlModifier | Qt::AltModifier, 0), layout),
-              ctrlAltK);
+    EXPECT_EQ(B::fromKeyEvent(press(Qt::Key_K, ctrlAlt, 0), layout), ctrlAltK);
 }
 
 class ShortcutsTest : public ::testing::Test {
@@ -164,48 +154,35 @@ TEST_F(ShortcutsTest, load_storedBindingOrDefault_neverWrites) {
     }
 }
 
-TEST_F(ShortcutsTest, save_invalidOrRefused_changesNothing) {
-    EXPECT_EQ(preferences.save(ctrlAltK).failure().message(), // no hot key to apply it to
-              "This shortcut is unavailable. Choose another combination.");
+TEST_F(ShortcutsTest, save_invalidOrRefusedChangesNothing_acceptedIsStoredAndNotifiedOnce) {
+    EXPECT_TRUE(preferences.save(ctrlAltK).failure().is(ShortcutError::unavailable)); // no hot key
     useApply();
-    EXPECT_EQ(preferences.save(B{"A", false, true}).failure().message(),
-              "Include Ctrl, Alt, or Super.");
-    EXPECT_EQ(preferences.save(B{"-", false, true}).failure().message(),
-              "Choose a letter or number.");
-
+    EXPECT_TRUE(
+        preferences.save(B{"A", false, true}).failure().is(ShortcutError::noPrimaryModifier));
+    EXPECT_TRUE(preferences.save(B{"-", false, true}).failure().is(ShortcutError::keyNotInTable));
     applyResult = false;
     EXPECT_TRUE(preferences.save(ctrlAltK).failure().is(ShortcutError::unavailable));
-    EXPECT_EQ(applied, QList<B>{ctrlAltK});
     EXPECT_EQ(preferences.startOrCapture(), B::defaultBinding());
-    EXPECT_EQ(changes.count(), 0);
     EXPECT_FALSE(QFile::exists(path));
-}
 
-TEST_F(ShortcutsTest, saveAndRecording_notifyOncePerChange) {
+    applyResult = true;
+    EXPECT_TRUE(preferences.save(ctrlAltK).ok());
+    EXPECT_TRUE(preferences.save(ctrlAltK).ok()); // applied and stored again, no news
+    EXPECT_EQ(applied, (QList<B>{ctrlAltK, ctrlAltK, ctrlAltK}));
+    ASSERT_EQ(changes.count(), 1);
+    EXPECT_EQ(changes.first().first().value<B>(), ctrlAltK);
+    EXPECT_EQ(stored(), ctrlAltK.toJson());
+    // Unwritable (a folder where the file should be, even for root): the stored one goes back.
+    ASSERT_TRUE(QFile::remove(path) && QDir().mkpath(path));
+    EXPECT_TRUE(preferences.save(superJ).failure().is(ShortcutError::notSaved));
+    EXPECT_EQ(preferences.startOrCapture(), ctrlAltK);
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_EQ(applied.mid(3), (QList<B>{superJ, ctrlAltK}));
+
     QSignalSpy recordingChanges(&preferences, &ShortcutPreferences::recordingChanged);
     for (const bool recording : {false, true, true, false, false})
         preferences.setRecording(recording);
     EXPECT_EQ(recordingChanges, (QList<QVariantList>{{true}, {false}}));
-
-    useApply();
-    EXPECT_TRUE(preferences.save(ctrlAltK).ok());
-    EXPECT_TRUE(preferences.save(ctrlAltK).ok()); // applied and stored again, no news
-    EXPECT_EQ(applied, (QList<B>{ctrlAltK, ctrlAltK}));
-    ASSERT_EQ(changes.count(), 1);
-    EXPECT_EQ(changes.first().first().value<B>(), ctrlAltK);
-    EXPECT_EQ(stored(), ctrlAltK.toJson());
-}
-
-TEST_F(ShortcutsTest, save_unwritableFile_restoresHotKeyAndChangesNothing) {
-    useApply();
-    ASSERT_TRUE(preferences.save(superJ).ok());
-    // A directory where the file should be cannot be written, not even by root.
-    ASSERT_TRUE(QFile::remove(path) && QDir().mkpath(path));
-
-    EXPECT_EQ(preferences.save(ctrlAltK).failure().message(), "Couldn’t save this shortcut.");
-    EXPECT_EQ(preferences.startOrCapture(), superJ);
-    EXPECT_EQ(changes.count(), 1);
-    EXPECT_EQ(applied, (QList<B>{superJ, ctrlAltK, superJ}));
 }
 
 // Bytes of the file as a person left it; the binding's line as this program writes it.
@@ -230,15 +207,11 @@ TEST_F(ShortcutsTest, save_changesOnlyTheBindingsLine_everythingElseAsTheUserWro
     expected.replace("startOrCaptureShortcut=@Invalid()", ctrlAltKLine);
     EXPECT_EQ(fileBytes(), expected);
     EXPECT_EQ(ShortcutPreferences(path).startOrCapture(), ctrlAltK);
-    const QSettings settings(path, QSettings::IniFormat);
-    EXPECT_EQ(settings.value("theme"), "dark");
-    EXPECT_EQ(settings.value("Other/startOrCaptureShortcut"), "not ours");
 
     // No General section yet: one at the top, the rest untouched.
     ASSERT_TRUE(write("[Other]\nx=1"));
     ASSERT_TRUE(preferences.save(ctrlAltK).ok());
     EXPECT_EQ(fileBytes(), "[General]\n" + ctrlAltKLine + "\n\n[Other]\nx=1");
-    EXPECT_EQ(stored(), ctrlAltK.toJson());
 }
 
 TEST_F(ShortcutsTest, load_unreadableHugeOrGarbageFile_defaultsAndSaysSo_neverWritesIt) {
@@ -265,14 +238,8 @@ TEST_F(ShortcutsTest, load_unreadableHugeOrGarbageFile_defaultsAndSaysSo_neverWr
         EXPECT_TRUE(loaded.loadProblem().contains(path)) << loaded.loadProblem().toStdString();
         EXPECT_TRUE(loaded.loadProblem().contains("tovik runs on its default settings"));
 
-        QList<B> tried;
-        loaded.setApply([&tried](const B& binding) {
-            tried.append(binding);
-            return true;
-        });
+        loaded.setApply([](const B&) { return true; });
         EXPECT_TRUE(loaded.save(superJ).failure().is(ShortcutError::notSaved));
-        // The combination was live for a moment: the stored one is put back.
-        EXPECT_EQ(tried, (QList<B>{superJ, B::defaultBinding()}));
         EXPECT_EQ(loaded.startOrCapture(), B::defaultBinding());
         if (bytes.isEmpty())
             EXPECT_TRUE(QFileInfo(path).isDir());
@@ -284,47 +251,42 @@ TEST_F(ShortcutsTest, load_unreadableHugeOrGarbageFile_defaultsAndSaysSo_neverWr
                     .isEmpty());
 }
 
-TEST_F(ShortcutsTest, register_grabsPreferencesOrGivenBindingOnlyWhenUsable) {
+TEST_F(ShortcutsTest, register_onlyUsableBindings_pressesRunWhileLive_releasedOnce) {
     // A bad key or a missing primary modifier never reaches the backend.
     EXPECT_FALSE(shortcut.registerShortcut(B{"k", true}));
     EXPECT_FALSE(shortcut.registerShortcut(B{"K", false, true}));
     EXPECT_TRUE(backend.requests.isEmpty());
     backend.refuse = true;
     EXPECT_FALSE(shortcut.registerShortcut(superJ));
-    EXPECT_FALSE(shortcut.isLive());
-    EXPECT_FALSE(backend.current);
+    EXPECT_FALSE(shortcut.isLive() || backend.current);
 
     backend.refuse = false;
     useApply();
     ASSERT_TRUE(preferences.save(ctrlAltK).ok());
+    int presses = 0;
+    shortcut.setOnPress([&presses] { ++presses; });
+    shortcut.unregisterShortcut();
+    EXPECT_EQ(backend.ungrabCount, 0);
+    backend.press();
     EXPECT_TRUE(shortcut.registerShortcut());
     const Grab ctrlAltKGrab{0x6b, ModifierMask::control | ModifierMask::alt};
     EXPECT_EQ(backend.current, ctrlAltKGrab);
-    backend.press(); // no onPress: nothing to run
     // While live, nothing changes.
     EXPECT_TRUE(shortcut.registerShortcut(superJ));
     EXPECT_EQ(backend.requests.size(), 2);
     EXPECT_EQ(backend.current, ctrlAltKGrab);
-}
-
-TEST_F(ShortcutsTest, pressesRunOnlyWhileLive_unregisterAndDestructionReleaseOnce) {
-    auto other = std::make_unique<GlobalShortcut>(backend, preferences);
-    int presses = 0;
-    other->setOnPress([&presses] { ++presses; });
-    other->unregisterShortcut();
-    EXPECT_EQ(backend.ungrabCount, 0);
     backend.press();
-    ASSERT_TRUE(other->registerShortcut());
-    backend.press();
-    other->unregisterShortcut();
-    other->unregisterShortcut();
+    shortcut.unregisterShortcut();
+    shortcut.unregisterShortcut();
     backend.press();
     EXPECT_EQ(presses, 1);
     EXPECT_EQ(backend.ungrabCount, 1);
-    EXPECT_FALSE(other->isLive() || backend.current);
+    EXPECT_FALSE(shortcut.isLive() || backend.current);
 
+    auto other = std::make_unique<GlobalShortcut>(backend, preferences);
     EXPECT_TRUE(other->registerShortcut(superJ));
     EXPECT_EQ(backend.current, (Grab{0x6a, ModifierMask::super}));
+    backend.press(); // no onPress: nothing to run
     other.reset();
     EXPECT_EQ(backend.ungrabCount, 2);
     EXPECT_FALSE(backend.current);

@@ -37,21 +37,16 @@ TEST_F(UpdateControllerTest, onlyTheDirectChannelWithAFactoryOffersUpdates) {
     EXPECT_EQ(created, 0);
 }
 
-TEST_F(UpdateControllerTest, direct_firstCheckCreatesTheOneUpdater) {
-    EXPECT_TRUE(direct.updatesEnabled());
+TEST_F(UpdateControllerTest, direct_oneUpdaterAtFirstCheck_aWaitingUpdateInstallsUntilAborted) {
     EXPECT_EQ(direct.state(), UpdateController::State::disabled);
     direct.checkForUpdates();
     direct.startUpdater();
     ASSERT_EQ(created, 1);
     EXPECT_EQ(updater->checks, 1);
-    EXPECT_TRUE(direct.canCheckForUpdates());
+    EXPECT_EQ(direct.state(), UpdateController::State::idle);
     updater->canCheck = false;
     EXPECT_FALSE(direct.canCheckForUpdates());
-}
 
-TEST_F(UpdateControllerTest, waitingUpdate_isInstalledInsteadOfCheckingUntilAborted) {
-    direct.startUpdater();
-    ASSERT_EQ(direct.state(), UpdateController::State::idle);
     int installs = 0;
     EXPECT_TRUE(updater->reportInstallOnQuit([] { ADD_FAILURE() << "replaced handler ran"; }));
     EXPECT_TRUE(updater->reportInstallOnQuit([&] { ++installs; }));
@@ -62,7 +57,7 @@ TEST_F(UpdateControllerTest, waitingUpdate_isInstalledInsteadOfCheckingUntilAbor
     updater->reportAbort();
     EXPECT_EQ(direct.state(), UpdateController::State::idle);
     direct.checkForUpdates();
-    EXPECT_EQ(updater->checks, 1); // only now: never while an update waited
+    EXPECT_EQ(updater->checks, 2); // never while an update waited
 }
 
 } // namespace

@@ -5,10 +5,8 @@
 
 #include "capture/ui/display_snapshots.h"
 
-#include <QAccessible>
 #include <QDialog>
 #include <QPlainTextEdit>
-#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -31,22 +29,6 @@ void drag(Target* target, QList<QPoint> path, const std::function<void()>& befor
     if (beforeRelease)
         beforeRelease();
     QTest::mouseRelease(target, Qt::LeftButton, {}, path.last());
-}
-
-TEST(CaptureDraft, notifiesOnlyWhenAValueChanges) {
-    CaptureDraft draft;
-    QSignalSpy selection(&draft, &CaptureDraft::selectionChanged);
-    QSignalSpy strokes(&draft, &CaptureDraft::strokesChanged);
-    QSignalSpy comment(&draft, &CaptureDraft::commentChanged);
-    QSignalSpy tool(&draft, &CaptureDraft::toolChanged);
-    for (int twice = 0; twice < 2; ++twice) {
-        draft.setSelection(QRectF(1, 2, 30, 40));
-        draft.setStrokes({PenStroke{{{5, 5}}, 3}});
-        draft.setComment(QStringLiteral("Fix"));
-        draft.setTool(Tool::pen);
-    }
-    for (const QSignalSpy* spy : {&selection, &strokes, &comment, &tool})
-        EXPECT_EQ(spy->count(), 1);
 }
 
 // A 400 × 300 point display at 2 pixels per point.
@@ -191,25 +173,14 @@ protected:
     }
 };
 
-TEST_F(OverlayTest, regionDrag_showsPanelWithControlsInOrderAndCommentFocused) {
+TEST_F(OverlayTest, regionDrag_showsPanelWithCommentFocused_buttonsConfirmAndCancel) {
     EXPECT_EQ(overlay->canvas()->geometry(), QRect(0, 0, 1440, 900));
     EXPECT_EQ(overlay->focusWidget(), overlay->canvas());
     select();
     EXPECT_EQ(selectionsMade, 1);
     ASSERT_TRUE(overlay->editor());
-    EXPECT_EQ(overlay->editor()->geometry(), QRect(100, 444, 320, 172));
     EXPECT_EQ(overlay->focusWidget(), comment());
     EXPECT_TRUE(overlay->editor()->commentFocused());
-
-    // header row, comment, tool row from top to bottom; left to right within the rows
-    EXPECT_LT(frameOf("annotationDragHandle").right(), frameOf("cancelButton").left());
-    EXPECT_LT(frameOf("cancelButton").bottom(), frameOf("commentField").top());
-    EXPECT_LT(frameOf("commentField").bottom(), frameOf("reselectButton").top());
-    const char* toolRow[] = {"reselectButton", "penButton", "undoButton", "confirmButton"};
-    for (int i = 0; i < 3; ++i)
-        EXPECT_LT(frameOf(toolRow[i]).right(), frameOf(toolRow[i + 1]).left()) << toolRow[i];
-    EXPECT_EQ(frameOf("confirmButton").right(), 100 + 320 - 1 - 16) << "at the trailing edge";
-
     click("confirmButton");
     click("cancelButton");
     QCoreApplication::processEvents();
@@ -220,12 +191,9 @@ TEST_F(OverlayTest, regionDrag_showsPanelWithControlsInOrderAndCommentFocused) {
 TEST_F(OverlayTest, penAndUndo_byButtonsAndByControlZOnlyWhileCanvasHasFocus) {
     select();
     auto* pen = overlay->findChild<CaptureButtonStyle*>("penButton");
-    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(pen);
-    EXPECT_EQ(accessible->text(QAccessible::Value), QStringLiteral("Not selected"));
     EXPECT_FALSE(overlay->findChild<QWidget*>("undoButton")->isEnabled());
     click("penButton");
     EXPECT_TRUE(pen->prominent());
-    EXPECT_EQ(accessible->text(QAccessible::Value), QStringLiteral("Selected"));
     EXPECT_EQ(overlay->focusWidget(), overlay->canvas()) << "the comment field lets go";
     for (int y : {200, 250, 300})
         drag({200, y}, {300, y + 20});
