@@ -10,8 +10,10 @@
 //   command  `tovik capture` launched as a desktop shortcut would, in a fresh session
 //   later    the hot key while the floating toolbar is shown after one confirmed capture,
 //            a terminal under the toolbar that repaints what it uncovers
-//   export   `tovik copy` of four captures (the later case's and three larger ones), timed
-//            until the files are on the clipboard
+//   encoding the hot key 50 ms after a 1600 × 1000 capture is confirmed, while its PNG is
+//            being encoded in the background (the stall is measured from the key on)
+//   export   `tovik copy` of the session's captures (the cases' above and three of
+//            1400 × 900), timed until the files are on the clipboard
 //   paste    `tovik paste` of those into a terminal, timed until the last key is sent
 // For export and paste the time is not a capture's: only their stall counts in the last lines.
 // pause_ms (300 by default) is the idle time before each trigger. Each case starts with two
@@ -48,11 +50,13 @@ const QStringList allCases = {
     QStringLiteral("first"),
     QStringLiteral("command"),
     QStringLiteral("later"),
+    QStringLiteral("encoding"),
     QStringLiteral("export"),
     QStringLiteral("paste"),
     QStringLiteral("first+compositor"),
     QStringLiteral("command+compositor"),
     QStringLiteral("later+compositor"),
+    QStringLiteral("encoding+compositor"),
     QStringLiteral("export+compositor"),
     QStringLiteral("paste+compositor"),
 };
@@ -157,8 +161,8 @@ bool runCases(TovikDriver& driver, Bench& bench, const QStringList& cases, bool 
     const auto wanted = [&](const char* name) {
         return cases.contains(QLatin1String(name) + suffix);
     };
-    if (!wanted("first") && !wanted("command") && !wanted("later") && !wanted("export") &&
-        !wanted("paste"))
+    if (!wanted("first") && !wanted("command") && !wanted("later") && !wanted("encoding") &&
+        !wanted("export") && !wanted("paste"))
         return true;
     if (composited && !driver.startCompositor()) {
         std::fprintf(stderr, "capture_latency: xcompmgr did not start\n");
@@ -186,11 +190,23 @@ bool runCases(TovikDriver& driver, Bench& bench, const QStringList& cases, bool 
         std::fprintf(stderr, "capture_latency: a capture was not confirmed\n");
         return false;
     };
-    if (ok && (wanted("later") || wanted("export") || wanted("paste")))
+    if (ok && (wanted("later") || wanted("encoding") || wanted("export") || wanted("paste")))
         ok = confirm(QRect(middle - QPoint(200, 200), QSize(400, 200)));
     if (ok && wanted("later"))
         ok = bench.run(QStringLiteral("later") + suffix, hotKey, QStringLiteral("monitoring"),
                        watchdog);
+    if (ok && wanted("encoding")) {
+        const QRect region(QPoint(300, 200), QSize(1600, 1000));
+        ok = bench.run(
+            QStringLiteral("encoding") + suffix,
+            [&] {
+                confirm(region);
+                QThread::msleep(50);
+                watchdog.reset();
+                return driver.pressHotKey();
+            },
+            QStringLiteral("monitoring"), watchdog);
+    }
     if (ok && (wanted("export") || wanted("paste"))) {
         for (int i = 0; ok && i < 3; ++i)
             ok = confirm(QRect(QPoint(100 + 200 * i, 100), QSize(1400, 900)));

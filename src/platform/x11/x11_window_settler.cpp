@@ -20,8 +20,10 @@ constexpr auto frameTimeout = std::chrono::milliseconds(1000);
 // Clients repaint an exposed area at once, a compositor within a frame or two; an area
 // nobody redraws is given up on this long after it was uncovered.
 constexpr auto redrawTimeout = std::chrono::milliseconds(500);
-// A redraw is complete once its area has been quiet this long.
+// A redraw is complete once its area has been quiet this long; longer when the window went
+// before DAMAGE watched, as the clients' first answers to their Expose went unseen.
 constexpr std::chrono::milliseconds redrawQuiet(5);
+constexpr std::chrono::milliseconds unseenRedrawQuiet(30);
 
 std::chrono::milliseconds remaining(const QDeadlineTimer& deadline) {
     return std::chrono::milliseconds(deadline.remainingTime());
@@ -116,11 +118,19 @@ void X11WindowSettler::handleEvent(const xcb_generic_event_t& event) {
             type == XCB_UNMAP_NOTIFY
                 ? reinterpret_cast<const xcb_unmap_notify_event_t&>(event).window
                 : reinterpret_cast<const xcb_destroy_notify_event_t&>(event).window;
+        // The server stamps an event with the last request of this connection it carried
+        // out: one older than the damage object's creation happened before DAMAGE watched.
+        const bool beforeWatching =
+            damage_ != 0 && qint16(quint16(event.sequence - damageCreated_)) < 0;
         for (Uncovered& area : uncovered_) {
             if (area.top == window && !area.gone) {
                 area.gone = true;
                 area.deadline.setRemainingTime(redrawTimeout);
-                area.sinceDrawn.invalidate();
+                area.drawnUnseen = beforeWatching;
+                if (beforeWatching)
+                    area.sinceDrawn.start();
+                else
+                    area.sinceDrawn.invalidate();
             }
         }
         Q_EMIT progressed();
@@ -158,11 +168,15 @@ bool X11WindowSettler::eventFilter(QObject* watched, QEvent* event) {
         // Where it is on the screen, read while it is shown: by the time Qt reports the
         // hide its unmap has gone out, and the window manager may already have taken the
         // frame down.
-        if (window->isVisible())
+        if (window->isExposed())
             shown_.insert(id, topWindow(id));
         return false;
     }
-    const TopWindow top = shown_.contains(id) ? shown_.take(id) : topWindow(id);
+    // Hidden before it was ever drawn (the window manager still framing it): it left
+    // nothing on the screen to wait for.
+    if (!shown_.contains(id))
+        return false;
+    const TopWindow top = shown_.take(id);
     if (!top.area.isEmpty()) {
         uncovered_.append({top.window, top.area, QDeadlineTimer(frameTimeout), false, {}});
         watchDamage();
@@ -215,7 +229,8 @@ QCoro::Task<> X11WindowSettler::waitUntilUncoveredAreasAreDrawn() {
             auto next = remaining(area.deadline);
             // Without DAMAGE nothing tells when an area is drawn: give it the whole time.
             if (area.gone && area.sinceDrawn.isValid() && damageEvent_ != 0) {
-                const qint64 quietFor = redrawQuiet.count() - area.sinceDrawn.elapsed();
+                const auto quiet = area.drawnUnseen ? unseenRedrawQuiet : redrawQuiet;
+                const qint64 quietFor = quiet.count() - area.sinceDrawn.elapsed();
                 if (quietFor <= 0)
                     continue;
                 next = std::min(next, std::chrono::milliseconds(quietFor));

@@ -49,6 +49,7 @@ private:
         QDeadlineTimer deadline;     // for the unmap, then for the redraw after it
         bool gone = false;           // its unmap has reached this connection
         QElapsedTimer sinceDrawn;    // invalid until something was drawn there after it went
+        bool drawnUnseen = false;    // it went before DAMAGE watched: the first drawing is missed
     };
     struct TopWindow {
         xcb_window_t window = XCB_NONE;
