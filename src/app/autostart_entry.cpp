@@ -24,6 +24,19 @@ QString quotedArgument(const QString& argument) {
     }
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
+
+// The tovik executable that starts this application: in the bin folder once installed,
+// beside it in a build folder; this executable when there is none (started directly).
+QString launcher() {
+    const QDir here(QCoreApplication::applicationDirPath());
+    for (const QString& path :
+         {QDir::cleanPath(here.filePath(QStringLiteral(TOVIK_BIN_FROM_APP_DIR "/tovik"))),
+          here.filePath(QStringLiteral("tovik"))}) {
+        if (QFileInfo(path).isExecutable())
+            return path;
+    }
+    return QCoreApplication::applicationFilePath();
+}
 } // namespace
 
 AutostartEntry::AutostartEntry()
@@ -49,7 +62,7 @@ Outcome AutostartEntry::setEnabled(bool enabled) {
             QStringLiteral("%1: the folder could not be made").arg(QFileInfo(path_).path()));
     QSaveFile file(path_);
     if (!file.open(QIODevice::WriteOnly) ||
-        file.write(contents(QCoreApplication::applicationFilePath())) < 0 || !file.commit())
+        file.write(contents(launcher())) < 0 || !file.commit())
         return Failure::platform(QStringLiteral("%1: %2").arg(path_, file.errorString()));
     return Done{};
 }
