@@ -109,11 +109,7 @@ public:
                             stall);
                 continue;
             }
-            result.latencies.push_back(ms);
-            result.longestStallMs = std::max(result.longestStallMs, stall);
-            std::printf("%s run %2d: %6.1f ms, longest stall %5.1f ms\n", qPrintable(name), run, ms,
-                        stall);
-            std::fflush(stdout);
+            record(result, run, ms, stall);
         }
         results_.push_back(std::move(result));
         return true;
@@ -135,12 +131,7 @@ public:
                              qPrintable(name), run, qPrintable(command));
                 return false;
             }
-            const double stall = watchdog.longestMs();
-            result.latencies.push_back(ms);
-            result.longestStallMs = std::max(result.longestStallMs, stall);
-            std::printf("%s run %2d: %6.1f ms, longest stall %5.1f ms\n", qPrintable(name), run, ms,
-                        stall);
-            std::fflush(stdout);
+            record(result, run, ms, watchdog.longestMs());
         }
         results_.push_back(std::move(result));
         return true;
@@ -149,6 +140,14 @@ public:
     const std::vector<Result>& results() const { return results_; }
 
 private:
+    static void record(Result& result, int run, double ms, double stall) {
+        result.latencies.push_back(ms);
+        result.longestStallMs = std::max(result.longestStallMs, stall);
+        std::printf("%s run %2d: %6.1f ms, longest stall %5.1f ms\n", qPrintable(result.name), run,
+                    ms, stall);
+        std::fflush(stdout);
+    }
+
     TovikDriver& driver_;
     int runs_;
     int pauseMs_;

@@ -35,6 +35,9 @@ public:
     virtual bool requestAccess() = 0;
     /** The screens in the platform's order; empty when there is none. */
     virtual QList<ScreenInfo> screens() = 0;
+    /** Called just before the session hides its windows for a capture, so that `settle` sees
+     *  everything drawn over what they uncover. */
+    virtual void windowsWillHide() = 0;
     /** Waits until this app's windows hidden a moment ago are off the screen and what they
      *  covered is drawn again, so that grabs see neither them nor their ghosts. */
     virtual QCoro::Task<> settle() = 0;

@@ -40,6 +40,7 @@ void SessionStore::resume() {
         rememberPreviousApp();
         setPhase(Phase::monitoring);
         setNotice(std::nullopt);
+        services_.screens.windowsWillHide();
         services_.ui.hideSessionWindow();
         returnToPreviousApp();
     }
@@ -57,6 +58,7 @@ void SessionStore::capture() {
     setPhase(Phase::capturing);
     setError(std::nullopt);
     setScreenAccessNeeded(false);
+    services_.screens.windowsWillHide();
     services_.ui.hideSessionWindow();
     if (services_.ui.hasToolbar())
         services_.ui.hideToolbar();

@@ -36,6 +36,7 @@ public:
         return requestAnswer;
     }
     QList<ScreenInfo> screens() override { return screenList; }
+    void windowsWillHide() override {}
     QCoro::Task<> settle() override { co_return; }
     Expected<QImage> grab(const ScreenInfo& screen, QSize pixelSize) override {
         grabs.append(Grab{screen, pixelSize});

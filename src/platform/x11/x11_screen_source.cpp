@@ -59,6 +59,10 @@ QList<ScreenInfo> X11ScreenSource::screens() {
     return result;
 }
 
+void X11ScreenSource::windowsWillHide() {
+    settler_->windowsWillHide();
+}
+
 QCoro::Task<> X11ScreenSource::settle() {
     return settler_->settle();
 }

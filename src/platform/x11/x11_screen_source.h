@@ -28,6 +28,7 @@ public:
     bool preflightAccess() override { return true; }
     bool requestAccess() override { return true; }
     QList<ScreenInfo> screens() override;
+    void windowsWillHide() override;
     QCoro::Task<> settle() override;
     Expected<QImage> grab(const ScreenInfo& screen, QSize pixelSize) override;
 

@@ -20,10 +20,12 @@ constexpr auto frameTimeout = std::chrono::milliseconds(1000);
 // Clients repaint an exposed area at once, a compositor within a frame or two; an area
 // nobody redraws is given up on this long after it was uncovered.
 constexpr auto redrawTimeout = std::chrono::milliseconds(500);
-// A redraw is complete once its area has been quiet this long; longer when the window went
-// before DAMAGE watched, as the clients' first answers to their Expose went unseen.
+// A redraw is complete once its area has been quiet this long, or this long after it began
+// where something keeps drawing (a video, a compositor's animation). A window that went
+// before DAMAGE watched is given the longer time from its unmap, as the clients' first
+// answers to their Expose went unseen.
 constexpr std::chrono::milliseconds redrawQuiet(5);
-constexpr std::chrono::milliseconds unseenRedrawQuiet(30);
+constexpr std::chrono::milliseconds redrawBusy(30);
 
 std::chrono::milliseconds remaining(const QDeadlineTimer& deadline) {
     return std::chrono::milliseconds(deadline.remainingTime());
@@ -95,6 +97,15 @@ X11WindowSettler::~X11WindowSettler() {
     stopWatchingDamage();
 }
 
+void X11WindowSettler::windowsWillHide() {
+    if (damage_ != 0 || !qtConnection() || !conn_.isValid())
+        return;
+    watchDamage();
+    // The server carries out the creation before any unmap Qt sends after this returns.
+    conn_.sync();
+    forget_.start();
+}
+
 QCoro::Task<> X11WindowSettler::settle() {
     if (!qtConnection() || !conn_.isValid())
         co_return;
@@ -127,10 +138,9 @@ void X11WindowSettler::handleEvent(const xcb_generic_event_t& event) {
                 area.gone = true;
                 area.deadline.setRemainingTime(redrawTimeout);
                 area.drawnUnseen = beforeWatching;
+                area.firstDrawn.invalidate();
                 if (beforeWatching)
-                    area.sinceDrawn.start();
-                else
-                    area.sinceDrawn.invalidate();
+                    area.firstDrawn.start();
             }
         }
         Q_EMIT progressed();
@@ -147,7 +157,9 @@ void X11WindowSettler::handleEvent(const xcb_generic_event_t& event) {
     bool uncoveredDrawn = false;
     for (Uncovered& area : uncovered_) {
         if (area.gone && area.area.intersects(drawn)) {
-            area.sinceDrawn.start();
+            if (!area.firstDrawn.isValid())
+                area.firstDrawn.start();
+            area.lastDrawn.start();
             uncoveredDrawn = true;
         }
     }
@@ -178,7 +190,11 @@ bool X11WindowSettler::eventFilter(QObject* watched, QEvent* event) {
         return false;
     const TopWindow top = shown_.take(id);
     if (!top.area.isEmpty()) {
-        uncovered_.append({top.window, top.area, QDeadlineTimer(frameTimeout), false, {}});
+        Uncovered area;
+        area.top = top.window;
+        area.area = top.area;
+        area.deadline = QDeadlineTimer(frameTimeout);
+        uncovered_.append(area);
         watchDamage();
         forget_.start();
     }
@@ -228,12 +244,13 @@ QCoro::Task<> X11WindowSettler::waitUntilUncoveredAreasAreDrawn() {
                 continue;
             auto next = remaining(area.deadline);
             // Without DAMAGE nothing tells when an area is drawn: give it the whole time.
-            if (area.gone && area.sinceDrawn.isValid() && damageEvent_ != 0) {
-                const auto quiet = area.drawnUnseen ? unseenRedrawQuiet : redrawQuiet;
-                const qint64 quietFor = quiet.count() - area.sinceDrawn.elapsed();
-                if (quietFor <= 0)
+            if (area.gone && area.firstDrawn.isValid() && damageEvent_ != 0) {
+                qint64 left = redrawBusy.count() - area.firstDrawn.elapsed();
+                if (!area.drawnUnseen)
+                    left = std::min(left, redrawQuiet.count() - area.lastDrawn.elapsed());
+                if (left <= 0)
                     continue;
-                next = std::min(next, std::chrono::milliseconds(quietFor));
+                next = std::min(next, std::chrono::milliseconds(left));
             }
             wait = std::min(wait.value_or(next), next);
         }

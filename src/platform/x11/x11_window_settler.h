@@ -29,6 +29,9 @@ public:
     explicit X11WindowSettler(XcbConnection& conn);
     ~X11WindowSettler() override;
 
+    /** Starts watching the screen before this app hides windows: a drawing the server does
+     *  before the watch begins is one a settle cannot see. */
+    void windowsWillHide();
     /** Waits, for a bounded time, until this app's hidden windows are off the screen and
      *  the areas they uncovered have been drawn again. The event loop runs meanwhile. */
     QCoro::Task<> settle();
@@ -48,7 +51,8 @@ private:
         QRect area;                  // root coordinates, frame included
         QDeadlineTimer deadline;     // for the unmap, then for the redraw after it
         bool gone = false;           // its unmap has reached this connection
-        QElapsedTimer sinceDrawn;    // invalid until something was drawn there after it went
+        QElapsedTimer firstDrawn;    // since the first drawing there after it went; invalid before
+        QElapsedTimer lastDrawn;     // since the latest one
         bool drawnUnseen = false;    // it went before DAMAGE watched: the first drawing is missed
     };
     struct TopWindow {
