@@ -85,8 +85,7 @@ TEST_F(SessionTest, everyEdit_marksTheSessionChanged_removalLeavesANumberGap) {
     const std::vector<std::pair<const char*, std::function<void()>>> edits = {
         {"new capture", [this] { addCapture(); }},
         {"comment", [&] { store.updateComment(id, QStringLiteral("Button is cut off")); }},
-        {"remove", [&] { store.remove(id); }},
-    };
+        {"remove", [&] { store.remove(id); }}};
     for (const auto& [name, edit] : edits) {
         SCOPED_TRACE(name);
         store.copyFiles(false);
