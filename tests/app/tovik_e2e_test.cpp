@@ -211,8 +211,7 @@ protected:
         const QList<CaptureRow*> rows = window.findChildren<CaptureRow*>();
         firstRow =
             rows.isEmpty() ? QPoint(-1, -1) : rows[0]->mapTo(&window, rows[0]->rect().center());
-        for (const char* name :
-             {"commentEditor", "removeCaptureButton", "copyAllButton", "sessionActionsButton"})
+        for (const char* name : {"commentEditor", "copyAllButton", "sessionActionsButton"})
             sessionControls.insert(name, centre(window, name));
     }
     // Every test ends with the orderly quit the desktop session asks for (SIGTERM).
@@ -231,7 +230,6 @@ protected:
             drag(selection.topLeft() + rightMonitor, selection.bottomRight() + rightMonitor));
         ASSERT_TRUE(waitForCount(tovik.pid(), monitorSize, 1));
     }
-    QJsonArray captures() const { return tovik.status().value("captures").toArray(); }
 
     // Clicks a control of the session window shown at `frame`.
     bool clickControl(const XWindow& frame, const char* name) {
@@ -247,7 +245,7 @@ protected:
     }
     QStringList instructions() const {
         QStringList list;
-        for (const QJsonValue& capture : captures())
+        for (const QJsonValue& capture : tovik.status().value("captures").toArray())
             list.append(capture["instruction"].toString());
         return list;
     }
@@ -293,11 +291,7 @@ TEST_F(TovikEndToEnd, hotKey_captureWithPenAndComment_toolbarPastesIntoTheReceiv
 
     ASSERT_TRUE(xdotool({"key", "ctrl+Return"}));
     ASSERT_TRUE(tovik.waitForPhase("monitoring"));
-    const QJsonArray list = captures();
-    ASSERT_EQ(list.size(), 1);
-    EXPECT_EQ(list[0]["number"].toInt(), 1);
-    EXPECT_EQ(list[0]["fileName"].toString(), "tovik-001.png");
-    EXPECT_EQ(list[0]["instruction"].toString(), "Move the button left");
+    EXPECT_EQ(instructions(), QStringList{"Move the button left"});
     EXPECT_EQ(countOfSize(tovik.pid(), monitorSize), 0);
 
     const std::optional<XWindow> toolbar = waitForWindow(tovik.pid(), foldedToolbar);
@@ -352,14 +346,14 @@ TEST_F(TovikEndToEnd, escapeOnTheFirstCapture_readyWithNothingShown_quitByComman
     EXPECT_TRUE(waitForCount(tovik.pid(), monitorSize, 0));
     ASSERT_TRUE(waitForCount(tovik.pid(), sessionWindow, 0));
     EXPECT_EQ(countOfSize(tovik.pid(), foldedToolbar), 0);
-    EXPECT_TRUE(captures().isEmpty());
+    EXPECT_TRUE(instructions().isEmpty());
     EXPECT_EQ(runTovik({"quit"}).exitCode, 0);
     EXPECT_EQ(tovik.waitForExit(), 0);
     EXPECT_FALSE(QFile::exists(tovik.socketPath()));
 }
 
-// Two captures reviewed in the session window: a comment edited there reaches the export,
-// the prompt is copied, and removing the shown capture shows the last one.
+// Two captures reviewed in the session window: a comment edited there reaches the export, and
+// the prompt is copied. (Removal: the session window's widget test.)
 TEST_F(TovikEndToEnd, sessionWindow_reviewEditCopyAndRemove) {
     ASSERT_TRUE(tovik.start());
     ASSERT_TRUE(waitForWindow(tovik.pid(), sessionWindow));
@@ -380,13 +374,10 @@ TEST_F(TovikEndToEnd, sessionWindow_reviewEditCopyAndRemove) {
     ASSERT_TRUE(clickControl(*window, "copyAllButton"));
     ASSERT_TRUE(
         QTest::qWaitFor([] { return clipboard("text/uri-list").contains("feedback.md"); }, 5000));
-    QString feedbackPath;
-    for (const QByteArray& uri : clipboard("text/uri-list").split('\n')) {
-        if (uri.trimmed().endsWith("feedback.md"))
-            feedbackPath = QUrl(QString::fromUtf8(uri.trimmed())).toLocalFile();
-    }
-    QFile feedback(feedbackPath);
-    ASSERT_TRUE(feedback.open(QIODevice::ReadOnly)) << feedbackPath.toStdString();
+    // feedback.md comes last.
+    const QByteArray uris = clipboard("text/uri-list").trimmed();
+    QFile feedback(QUrl(QString::fromUtf8(uris.split('\n').last().trimmed())).toLocalFile());
+    ASSERT_TRUE(feedback.open(QIODevice::ReadOnly)) << uris.toStdString();
     const QByteArray feedbackText = feedback.readAll();
     EXPECT_TRUE(feedbackText.contains("First note edited"));
 
@@ -395,13 +386,6 @@ TEST_F(TovikEndToEnd, sessionWindow_reviewEditCopyAndRemove) {
     ASSERT_TRUE(xdotool({"sleep", "0.3", "key", "Down", "Down", "Return"}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return clipboard("UTF8_STRING") == feedbackText; }, 5000))
         << clipboard("UTF8_STRING").toStdString();
-
-    // The first capture is shown; removing it shows the last, which the editor then edits.
-    ASSERT_TRUE(clickControl(*window, "removeCaptureButton"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return instructions() == QStringList{secondNote}; }));
-    ASSERT_TRUE(clickControl(*window, "commentEditor"));
-    ASSERT_TRUE(xdotool({"key", "ctrl+End", "type", "--delay", "20", "!"}));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return instructions() == QStringList{secondNote + "!"}; }));
 }
 
 // Quit always ends the process with the session window open and its icon docked in a tray
@@ -411,12 +395,9 @@ TEST_F(TovikEndToEnd, quit_endsTheProcessEveryTime) {
     QProcess tray; // a tray host, which its destructor ends
     tray.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width",
                           "100", "--height", "24", "--SetDockType", "true"});
-    // It owns the tray selection once mapped.
-    ASSERT_TRUE(QTest::qWaitFor(
-        [] {
-            return xdotool({"search", "--onlyvisible", "--class", "trayer"});
-        },
-        5000));
+    const QStringList trayer{"search", "--onlyvisible", "--class", "trayer"};
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return xdotool(trayer); }, 5000)); // owns the tray once mapped
     for (int run = 0; run < 21; ++run) {
         ASSERT_TRUE(tovik.start());
         const std::optional<XWindow> window = waitForWindow(tovik.pid(), sessionWindow);
