@@ -32,9 +32,6 @@ constexpr QPoint rightMonitor(1280, 0); // under the pointer when the hot key is
 QString num(int value) {
     return QString::number(value);
 }
-bool xdotool(const QStringList& arguments) {
-    return runTool(QStringLiteral("xdotool"), arguments).exitCode == 0;
-}
 
 // tovik with runtime and configuration folders of its own, which `tovik <command>` and
 // the other programs this process starts share.
@@ -249,9 +246,6 @@ protected:
             list.append(capture["instruction"].toString());
         return list;
     }
-    static QByteArray clipboard(const char* type) {
-        return runTool("xclip", {"-o", "-selection", "clipboard", "-t", type}).output;
-    }
 
     const QString firstNote = QStringLiteral("First note"), secondNote = QStringLiteral("Second");
     QPoint pen, stripToggle, paste, firstRow;
@@ -372,10 +366,10 @@ TEST_F(TovikEndToEnd, sessionWindow_reviewEditCopyAndRemove) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return instructions() == edited; }, 5000));
 
     ASSERT_TRUE(clickControl(*window, "copyAllButton"));
-    ASSERT_TRUE(
-        QTest::qWaitFor([] { return clipboard("text/uri-list").contains("feedback.md"); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [] { return readClipboard("text/uri-list").contains("feedback.md"); }, 5000));
     // feedback.md comes last.
-    const QByteArray uris = clipboard("text/uri-list").trimmed();
+    const QByteArray uris = readClipboard("text/uri-list").trimmed();
     QFile feedback(QUrl(QString::fromUtf8(uris.split('\n').last().trimmed())).toLocalFile());
     ASSERT_TRUE(feedback.open(QIODevice::ReadOnly)) << uris.toStdString();
     const QByteArray feedbackText = feedback.readAll();
@@ -384,8 +378,8 @@ TEST_F(TovikEndToEnd, sessionWindow_reviewEditCopyAndRemove) {
     // Session actions: Preview feedback, Copy prompt, ...
     ASSERT_TRUE(clickControl(*window, "sessionActionsButton"));
     ASSERT_TRUE(xdotool({"sleep", "0.3", "key", "Down", "Down", "Return"}));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return clipboard("UTF8_STRING") == feedbackText; }, 5000))
-        << clipboard("UTF8_STRING").toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return readClipboard("UTF8_STRING") == feedbackText; }, 5000))
+        << readClipboard("UTF8_STRING").toStdString();
 }
 
 // Quit always ends the process with the session window open and its icon docked in a tray
