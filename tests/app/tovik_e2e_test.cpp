@@ -110,13 +110,16 @@ QList<XWindow> windowsOf(qint64 pid) {
     xcb_disconnect(conn);
     return windows;
 }
-int countOfSize(qint64 pid, QSize size) {
-    const QList<XWindow> windows = windowsOf(pid);
-    return int(std::count_if(windows.begin(), windows.end(),
-                             [size](const XWindow& w) { return w.geometry.size() == size; }));
-}
+// Waits until the process shows `count` windows of this size.
 bool waitForCount(qint64 pid, QSize size, int count) {
-    return QTest::qWaitFor([&] { return countOfSize(pid, size) == count; }, 5000);
+    return QTest::qWaitFor(
+        [&] {
+            const QList<XWindow> windows = windowsOf(pid);
+            return std::count_if(windows.begin(), windows.end(), [size](const XWindow& w) {
+                       return w.geometry.size() == size;
+                   }) == count;
+        },
+        5000);
 }
 // Waits for a window of this size; of an empty size, for the tray icon (48 × 48 at most).
 std::optional<XWindow> waitForWindow(qint64 pid, QSize size) {
@@ -286,7 +289,7 @@ TEST_F(TovikEndToEnd, hotKey_captureWithPenAndComment_toolbarPastesIntoTheReceiv
     ASSERT_TRUE(xdotool({"key", "ctrl+Return"}));
     ASSERT_TRUE(tovik.waitForPhase("monitoring"));
     EXPECT_EQ(instructions(), QStringList{"Move the button left"});
-    EXPECT_EQ(countOfSize(tovik.pid(), monitorSize), 0);
+    EXPECT_TRUE(waitForCount(tovik.pid(), monitorSize, 0));
 
     const std::optional<XWindow> toolbar = waitForWindow(tovik.pid(), foldedToolbar);
     ASSERT_TRUE(toolbar);
@@ -339,7 +342,7 @@ TEST_F(TovikEndToEnd, escapeOnTheFirstCapture_readyWithNothingShown_quitByComman
     ASSERT_TRUE(tovik.waitForPhase("ready"));
     EXPECT_TRUE(waitForCount(tovik.pid(), monitorSize, 0));
     ASSERT_TRUE(waitForCount(tovik.pid(), sessionWindow, 0));
-    EXPECT_EQ(countOfSize(tovik.pid(), foldedToolbar), 0);
+    EXPECT_TRUE(waitForCount(tovik.pid(), foldedToolbar, 0));
     EXPECT_TRUE(instructions().isEmpty());
     EXPECT_EQ(runTovik({"quit"}).exitCode, 0);
     EXPECT_EQ(tovik.waitForExit(), 0);
