@@ -259,13 +259,6 @@ TEST_F(TovikEndToEnd, hotKey_captureWithPenAndComment_toolbarPastesIntoTheReceiv
     ASSERT_TRUE(receiver.start());
 
     pressHotKey();
-    // The keyboard goes to the overlay of the screen under the pointer.
-    const quint32 focus = runTool("xdotool", {"getwindowfocus"}).output.trimmed().toUInt();
-    const QList<XWindow> overlays = windowsOf(tovik.pid());
-    EXPECT_TRUE(std::any_of(overlays.begin(), overlays.end(), [focus](const XWindow& w) {
-        return w.id == focus && w.geometry == QRect(rightMonitor, monitorSize);
-    }));
-
     const QRect selection(200, 300, 500, 350);
     select(selection);
     ASSERT_TRUE(xdotool({"type", "--delay", "20", "Move the button left"}));
