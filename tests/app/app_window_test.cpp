@@ -31,7 +31,7 @@ namespace {
 
 // What a test's alert runner saw of one alert.
 struct AlertSeen {
-    QString title, text;
+    QString text;
     Qt::WindowModality modality = Qt::NonModal;
     Qt::WindowFlags flags;
 };
@@ -47,7 +47,7 @@ protected:
     // Records every alert and dismisses it at once.
     AlertRunner alertRunner() {
         return [this](QMessageBox& box) {
-            alerts.append({box.windowTitle(), box.text(), box.windowModality(), box.windowFlags()});
+            alerts.append({box.text(), box.windowModality(), box.windowFlags()});
         };
     }
     template<typename T = QWidget> static T* child(const QWidget& root, const char* name) {
