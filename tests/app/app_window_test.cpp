@@ -17,8 +17,6 @@
 #include "ui/capture_button_style.h"
 #include "ui/compact_action.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -33,7 +31,7 @@ namespace {
 
 // What a test's alert runner saw of one alert.
 struct AlertSeen {
-    QString title, text;
+    QString text;
     Qt::WindowModality modality = Qt::NonModal;
     Qt::WindowFlags flags;
 };
@@ -49,7 +47,7 @@ protected:
     // Records every alert and dismisses it at once.
     AlertRunner alertRunner() {
         return [this](QMessageBox& box) {
-            alerts.append({box.windowTitle(), box.text(), box.windowModality(), box.windowFlags()});
+            alerts.append({box.text(), box.windowModality(), box.windowFlags()});
         };
     }
     template<typename T = QWidget> static T* child(const QWidget& root, const char* name) {
@@ -154,41 +152,6 @@ TEST_F(ToolbarWindowTest,
     }
     EXPECT_EQ(state().value(Window::stateKey), QVariant(dragged));
     EXPECT_EQ(makeWindow()->pos(), dragged);
-}
-
-// The settings file as a person left it goes through a toolbar shown and moved, and a
-// restart, byte for byte; the position goes to the state file.
-TEST_F(ToolbarWindowTest, handEditedSettingsFile_survivesToolbarAndRestartByteForByte) {
-    const QString conf = exportDir.filePath(QStringLiteral("config/tovik/tovik.conf"));
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(conf).path()));
-    const QByteArray files[] = {
-        QByteArray("\xff\xfe\x00\x01garbage\n[General]", 18),
-        "[General]\nstartOrCaptureShortcut=\"@ByteArray({\\\"key\\\":\\\"K\\\",\\\"command\\\":"
-        "true,\\\"shift\\\":false,\\\"option\\\":true,\\\"control\\\":false})\"\n\n[Mine]\n"
-        "note = kept ; as is\n",
-    };
-    for (const QByteArray& bytes : files) {
-        SCOPED_TRACE(bytes.left(40).toStdString());
-        QFile file(conf);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-        file.close();
-        for (int launch = 0; launch < 2; ++launch) {
-            ShortcutPreferences startup(conf);
-            DesktopSessionUi ui{startup, {statePath, [this] { return areas; }}, alertRunner()};
-            SessionStore session{{screens, desktop, clipboard, keys, clock, ui, encoder},
-                                 exportDir.path()};
-            ui.setStore(&session);
-            session.showToolbar();
-            ASSERT_NE(ui.toolbar(), nullptr);
-            ui.toolbar()->move(ui.toolbar()->pos() + QPoint(-10 - launch, -20));
-            QTest::qWait(1);
-        }
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_EQ(file.readAll(), bytes);
-    }
-    // Each launch starts where the one before left it.
-    EXPECT_EQ(state().value(Window::stateKey),
-              Window::initialFrame(areas).topLeft() + int(std::size(files)) * QPoint(-21, -40));
 }
 
 TEST_F(ToolbarWindowTest, showToolbar_oneStickyPanelThatTakesNoFocus_unfoldKeepsTheBottomEdge) {

@@ -120,28 +120,18 @@ TEST_F(CommandLineTest, copyAndPaste_answerOnceDone_withTheStoresNoticeOrItsErro
 
 TEST(CommandLineWithoutInstance, everyCommandFailsWithOne_usageErrorsTwo_helpAndVersion) {
     QTemporaryDir runtime;
-    for (const QStringList& command : QList<QStringList>{{"capture"},
-                                                         {"show"},
-                                                         {"settings"},
-                                                         {"stop"},
-                                                         {"copy"},
-                                                         {"copy", "--contact-sheet"},
-                                                         {"copy-prompt"},
-                                                         {"paste"},
-                                                         {"status"},
-                                                         {"status", "--json"},
-                                                         {"quit"}}) {
-        const Ran run = tovik(command, runtime.path());
-        EXPECT_EQ(run.exitCode, 1) << command.join(' ').toStdString();
-        EXPECT_EQ(run.err, "tovik: tovik is not running.\n") << command.join(' ').toStdString();
+    const char* commands[] = {
+        "capture",     "show",  "settings", "stop",          "copy", "copy --contact-sheet",
+        "copy-prompt", "paste", "status",   "status --json", "quit"};
+    for (const QString command : commands) {
+        const Ran run = tovik(command.split(' '), runtime.path());
+        EXPECT_EQ(run.exitCode, 1) << command.toStdString();
+        EXPECT_EQ(run.err, "tovik: tovik is not running.\n") << command.toStdString();
     }
-    for (const QStringList& wrong : QList<QStringList>{{"Capture"},
-                                                       {"status", "now"},
-                                                       {"status", "--contact-sheet"},
-                                                       {"copy", "--json"},
-                                                       {"--no-such-option"}}) {
-        const Ran run = tovik(wrong, runtime.path());
-        EXPECT_EQ(run.exitCode, 2) << wrong.join(' ').toStdString();
+    for (const QString wrong :
+         {"Capture", "status now", "status --contact-sheet", "copy --json", "--no-such-option"}) {
+        const Ran run = tovik(wrong.split(' '), runtime.path());
+        EXPECT_EQ(run.exitCode, 2) << wrong.toStdString();
         EXPECT_TRUE(run.err.endsWith("Try “tovik --help”.\n")) << run.err.toStdString();
     }
     EXPECT_TRUE(

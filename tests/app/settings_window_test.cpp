@@ -200,10 +200,8 @@ TEST_F(SettingsWindowTest, escapeOtherWindowDeactivationOrClose_endRecording) {
     ASSERT_TRUE(showOther());
     const std::function<void()> ways[] = {
         [this] { press(focus(), Qt::Key_Escape, Qt::ShiftModifier); },
-        [this] { QTest::mouseClick(edit, Qt::LeftButton); },
-        [this] { activate(other); },
-        [this] { window.close(); },
-    };
+        [this] { QTest::mouseClick(edit, Qt::LeftButton); }, [this] { activate(other); },
+        [this] { window.close(); }};
     for (const auto& way : ways) {
         window.present();
         ASSERT_TRUE(activate(window));

@@ -20,11 +20,6 @@ namespace {
 
 using namespace x11test;
 
-QByteArray readClipboard(const QString& target) {
-    const ToolResult result = runTool("xclip", {"-o", "-selection", "clipboard", "-t", target});
-    return result.exitCode == 0 ? result.output : QByteArray("<failed>");
-}
-
 ClipboardPayload text(const QByteArray& text) {
     return {{{"text/plain", text}}};
 }
@@ -46,9 +41,7 @@ constexpr quint16 ctrlShift = ModifierMask::control | ModifierMask::shift;
 
 class X11DesktopInputTest : public ::testing::Test {
 protected:
-    static void press(const char* keys) {
-        ASSERT_EQ(runTool("xdotool", {"key", keys}).exitCode, 0);
-    }
+    static void press(const char* keys) { ASSERT_TRUE(xdotool({"key", keys})); }
 
     bool activate(const AppRef& app) { return waitForTask(desktop.activate(app)).value_or(false); }
 
@@ -268,11 +261,11 @@ TEST_F(X11DesktopInputTest, postPaste_plainApplicationWithModifiersHeld_pastesWi
     ASSERT_TRUE(injector.hasPermission());
     ASSERT_TRUE(clipboard.write(images));
     // As right after the hot key: its keys still down.
-    ASSERT_EQ(runTool("xdotool", {"keydown", "shift+alt"}).exitCode, 0);
+    ASSERT_TRUE(xdotool({"keydown", "shift+alt"}));
 
     ASSERT_TRUE(paste(receiver.app()));
     const bool pasted = receiver.waitForPastes(1);
-    runTool("xdotool", {"keyup", "shift+alt"});
+    xdotool({"keyup", "shift+alt"});
     ASSERT_TRUE(pasted);
     const QJsonObject received = receiver.pastes().value(0);
     EXPECT_EQ(received["keys"], "ctrl+v");

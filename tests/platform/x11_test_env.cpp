@@ -59,6 +59,15 @@ ToolResult runTool(const QString& program, const QStringList& arguments,
             process.readAllStandardOutput()};
 }
 
+bool xdotool(const QStringList& arguments) {
+    return runTool(QStringLiteral("xdotool"), arguments).exitCode == 0;
+}
+
+QByteArray readClipboard(const QString& target) {
+    const ToolResult result = runTool("xclip", {"-o", "-selection", "clipboard", "-t", target});
+    return result.exitCode == 0 ? result.output : QByteArray("<failed>");
+}
+
 bool splitIntoTwoMonitors() {
     const QSize size = QGuiApplication::primaryScreen()->size();
     const QString half = QStringLiteral("%1/0x%2/0+").arg(size.width() / 2).arg(size.height());

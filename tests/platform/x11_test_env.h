@@ -26,6 +26,10 @@ struct ToolResult {
 // xclip read the clipboard this process owns through them.
 ToolResult runTool(const QString& program, const QStringList& arguments,
                    std::chrono::milliseconds timeout = 10s);
+// Real X input through XTest (xdotool); true when it succeeded.
+bool xdotool(const QStringList& arguments);
+// The clipboard's `target` as another client reads it (xclip), or "<failed>".
+QByteArray readClipboard(const QString& target);
 // Splits the screen into two RandR monitors side by side, "left" and "right", and waits
 // until Qt reports exactly those two screens.
 bool splitIntoTwoMonitors();

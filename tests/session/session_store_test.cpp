@@ -43,29 +43,13 @@ const QString clipboardRefused =
 // The store fixture plus helpers for second stores and alerts.
 class SessionTest : public StoreFixture {
 public:
-    SessionServices services() { return {screens, desktop, clipboard, keys, clock, ui, encoder}; }
-    // Starts a capture (or the session) and waits for its overlays.
-    void startCapture(SessionStore& s) {
-        s.startOrCapture();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !s.overlays().empty(); }));
-    }
-    void startCapture() { startCapture(store); }
     // Confirms on the first overlay still open.
     void confirm(const QRectF& selection, const QString& comment = {}) {
         ASSERT_FALSE(ui.openOverlays().isEmpty());
         ui.openOverlays().first()->callbacks.confirm(selection, comment, {});
     }
-    QUuid addCapture(SessionStore& s, const QRectF& selection = {10, 10, 100, 50}) {
-        startCapture(s);
-        confirm(selection);
-        return s.items().isEmpty() ? QUuid() : s.items().last().id();
-    }
-    using StoreFixture::addCapture;
     int exportFolders() const {
         return int(QDir(exportDir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
-    }
-    bool idle(SessionStore& s) {
-        return QTest::qWaitFor([&] { return !s.exporting(); });
     }
     void expectAlert(const QString& title, const QString& text) {
         ASSERT_EQ(ui.alerts.size(), 1);
@@ -94,8 +78,6 @@ struct HeldWorkerPool {
     QFuture<void> held = QtConcurrent::run([this] { semaphore.acquire(); });
 };
 
-// State
-
 // After a copy every edit of the captures raises the revision by one and empties the cache,
 // hasExported and the notice; a removal leaves a gap in the numbering.
 TEST_F(SessionTest, everyEdit_marksTheSessionChanged_removalLeavesANumberGap) {
@@ -103,12 +85,11 @@ TEST_F(SessionTest, everyEdit_marksTheSessionChanged_removalLeavesANumberGap) {
     const std::vector<std::pair<const char*, std::function<void()>>> edits = {
         {"new capture", [this] { addCapture(); }},
         {"comment", [&] { store.updateComment(id, QStringLiteral("Button is cut off")); }},
-        {"remove", [&] { store.remove(id); }},
-    };
+        {"remove", [&] { store.remove(id); }}};
     for (const auto& [name, edit] : edits) {
         SCOPED_TRACE(name);
         store.copyFiles(false);
-        ASSERT_TRUE(idle(store));
+        ASSERT_TRUE(waitUntilIdle());
         ASSERT_TRUE(store.hasExported() && store.notice() && !store.exportCache().isEmpty());
         const qint64 before = store.revision();
         edit();
@@ -143,7 +124,7 @@ TEST_F(SessionTest, stopResumeAndShutdown_driveToolbarOverlaysAndFocus) {
 // An overlay closed while its callback runs (here: while its alert turns the event loop) is
 // destroyed only after the callback returned.
 TEST_F(SessionTest, closedOverlays_outliveTheirCallbackAndAlert) {
-    startCapture();
+    ASSERT_TRUE(startCapture());
     const auto record = ui.overlays[0];
     bool destroyedDuringAlert = false;
     ui.duringAlert = [&] {
@@ -157,8 +138,6 @@ TEST_F(SessionTest, closedOverlays_outliveTheirCallbackAndAlert) {
     EXPECT_TRUE(record->closed && !destroyedDuringAlert);
     EXPECT_TRUE(QTest::qWaitFor([&] { return record->destroyed; }));
 }
-
-// Capture flow
 
 TEST_F(SessionTest, firstCapture_opensAtOnceConfirmCutsAtFullResolution) {
     screens.screenList = {FakeScreenSource::screen("Retina", {0, 0, 1440, 900}, 2, 3)};
@@ -180,7 +159,7 @@ TEST_F(SessionTest, twoDisplays_sameNumberKeyUnderPointerSelectionHidesTheOther)
     screens.screenList.append(FakeScreenSource::screen("Side", {800, 0, 800, 600}, 1, 2));
     desktop.mouse = QPoint(900, 100);
     addCapture();
-    startCapture();
+    ASSERT_TRUE(startCapture());
     EXPECT_TRUE(ui.overlays[3]->calls.contains("makeKey")); // the one under the pointer
     EXPECT_EQ(ui.overlays[2]->number, 2);
     EXPECT_EQ(ui.overlays[3]->number, 2);
@@ -190,7 +169,7 @@ TEST_F(SessionTest, twoDisplays_sameNumberKeyUnderPointerSelectionHidesTheOther)
 }
 
 TEST_F(SessionTest, wrongPhase_confirmCaptureAndPasteAreIgnored) {
-    startCapture();
+    ASSERT_TRUE(startCapture());
     store.capture();
     store.startSession();
     store.paste();
@@ -210,7 +189,7 @@ TEST_F(SessionTest, memoryLimit_exactlyAtItAcceptedOneByteOverRefused) {
     const qint64 room = 536870912 - store.memoryUsage();
     screens.screenList = {FakeScreenSource::screen("Tall", {0, 0, 1, 1 << 30}, 1, 9)};
     screens.images[0] = QImage(1, 1, QImage::Format_ARGB32_Premultiplied);
-    startCapture();
+    ASSERT_TRUE(startCapture());
     // Images are whole 4-byte pixels, so 4 bytes is the least a capture can go over.
     confirm(QRectF(0, 0, 1, double(room / 4 + 1)));
     expectAlert(cannotSave, message(SessionError::memoryLimit));
@@ -222,12 +201,12 @@ TEST_F(SessionTest, memoryLimit_exactlyAtItAcceptedOneByteOverRefused) {
 }
 
 TEST_F(SessionTest, cancel_firstCaptureEndsSessionLaterOneReturnsToToolbar) {
-    startCapture();
+    ASSERT_TRUE(startCapture());
     ui.overlays[0]->callbacks.cancel();
     EXPECT_EQ(store.phase(), Phase::ready);
     EXPECT_FALSE(ui.toolbarVisible || store.hasCaptureTask());
     addCapture();
-    startCapture();
+    ASSERT_TRUE(startCapture());
     ui.openOverlays()[0]->callbacks.cancel();
     EXPECT_EQ(store.phase(), Phase::monitoring);
     EXPECT_TRUE(ui.toolbarVisible && store.overlays().empty());
@@ -250,7 +229,7 @@ TEST_F(SessionTest, taskCancelledBeforeSnapshots_endsSilentlyAndOpensNothingLate
     addCapture();
     store.capture();
     store.cancelCapture();
-    startCapture();
+    ASSERT_TRUE(startCapture());
     QTest::qWait(5);
     EXPECT_EQ(ui.openOverlays().size(), 1); // none from the stale task
     EXPECT_EQ(screens.grabs.size(), 2);
@@ -265,7 +244,7 @@ TEST_F(SessionTest, displayChange_abandonsTheCaptureBeforeOrAfterItsSnapshots) {
     EXPECT_EQ(store.phase(), Phase::monitoring);
     EXPECT_EQ(store.error(), message(ScreenCaptureError::displayChanged));
 
-    startCapture(); // while the overlays are shown
+    ASSERT_TRUE(startCapture()); // while the overlays are shown
     store.screenChanged();
     EXPECT_TRUE(store.overlays().empty() && ui.sessionWindowVisible);
     EXPECT_EQ(store.error(),
@@ -274,7 +253,7 @@ TEST_F(SessionTest, displayChange_abandonsTheCaptureBeforeOrAfterItsSnapshots) {
 
 TEST_F(SessionTest, storeGone_overlayCallbacksDoNothing) {
     auto doomed = std::make_unique<SessionStore>(services());
-    startCapture(*doomed);
+    ASSERT_TRUE(startCapture(*doomed));
     const OverlayCallbacks callbacks = ui.overlays[0]->callbacks;
     doomed.reset();
     callbacks.selectionMade();
@@ -283,13 +262,11 @@ TEST_F(SessionTest, storeGone_overlayCallbacksDoNothing) {
     EXPECT_TRUE(ui.alerts.isEmpty());
 }
 
-// Export actions
-
 TEST_F(SessionTest, copies_writeOncePerVariantWhileNothingChanged) {
     addCapture();
     for (int twice = 0; twice < 2; ++twice) {
         store.copyFiles(false);
-        ASSERT_TRUE(idle(store));
+        ASSERT_TRUE(waitUntilIdle());
     }
     EXPECT_EQ(exportFolders(), 1);
     EXPECT_EQ(store.notice(), QStringLiteral("1 PNGs + feedback.md copied"));
@@ -297,7 +274,7 @@ TEST_F(SessionTest, copies_writeOncePerVariantWhileNothingChanged) {
     EXPECT_EQ(clipboard.writes, QList({bundlePayload(bundle), bundlePayload(bundle)}));
 
     store.copyFiles(true);
-    ASSERT_TRUE(idle(store));
+    ASSERT_TRUE(waitUntilIdle());
     EXPECT_EQ(exportFolders(), 2);
     EXPECT_EQ(store.exportCache().keys(), QList<bool>({false, true}));
 }
@@ -315,7 +292,7 @@ TEST_F(SessionTest, copies_writeOnAWorkerAndRefuseAnotherMeanwhile) {
         EXPECT_TRUE(store.exporting());
         EXPECT_EQ(exportFolders(), 0);
         pool.release();
-        ASSERT_TRUE(idle(store));
+        ASSERT_TRUE(waitUntilIdle());
         EXPECT_EQ(exportFolders(), 1);
         EXPECT_EQ(clipboard.writes.size(), 1);
     }
@@ -335,7 +312,7 @@ TEST_F(SessionTest, exportFailures_setErrorOrAlertAndReleaseExporting) {
     EXPECT_EQ(waitForTask(broken.copyScreenshot(id)), false);
     EXPECT_TRUE(broken.error());
     broken.paste();
-    ASSERT_TRUE(idle(broken));
+    ASSERT_TRUE(waitUntilIdle(broken));
     ASSERT_EQ(ui.alerts.size(), 1);
     EXPECT_EQ(ui.alerts[0].messageText, couldNotPaste);
     EXPECT_TRUE(keys.events.isEmpty() && !broken.lastExport());
@@ -343,7 +320,7 @@ TEST_F(SessionTest, exportFailures_setErrorOrAlertAndReleaseExporting) {
     addCapture();
     clipboard.refuseAll();
     store.copyFiles(false);
-    ASSERT_TRUE(idle(store));
+    ASSERT_TRUE(waitUntilIdle());
     EXPECT_EQ(store.error(), clipboardRefused);
     EXPECT_FALSE(store.notice() || store.hasExported());
     store.setError(std::nullopt);
@@ -361,7 +338,7 @@ public:
     }
     void pasteAndWait() {
         store.paste();
-        ASSERT_TRUE(idle(store));
+        ASSERT_TRUE(waitUntilIdle());
     }
     QUuid first;
 };

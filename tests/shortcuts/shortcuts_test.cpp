@@ -142,8 +142,7 @@ TEST_F(ShortcutsTest, load_storedBindingOrDefault_neverWrites) {
         QByteArray(R"({"key":"K","command":true,"shift":false,"opt)"),
         QByteArray("\x89PNG\r\n\x1a\n"),
         QString::fromUtf8(ctrlAltK.toJson()), // text, not the bytes this program stores
-        QVariant(42),
-    };
+        QVariant(42)};
     for (const QVariant& value : unusable) {
         SCOPED_TRACE(value.toString().toStdString());
         store(value);

@@ -18,12 +18,9 @@ public:
         std::chrono::steady_clock::time_point at;
     };
 
-    bool permission = true;
-    bool requestAnswer = false;
-    int requestCount = 0;
-    bool canCreateEvents = true;
+    bool permission = true, requestAnswer = false, canCreateEvents = true;
+    int requestCount = 0, modifierReleases = 0;
     QList<Event> events;
-    int modifierReleases = 0;
 
     bool hasPermission() override { return permission; }
     bool requestPermission() override {

@@ -17,8 +17,7 @@ public:
     };
 
     QList<ScreenInfo> screenList;
-    bool preflightAnswer = true;
-    bool requestAnswer = true;
+    bool preflightAnswer = true, requestAnswer = true;
     int requestCount = 0;
     QList<Grab> grabs;
     QHash<int, QImage> images;             // by index into screenList

@@ -16,9 +16,7 @@ struct OverlayRecord {
     qint64 number = 0;
     OverlayCallbacks callbacks;
     QStringList calls; // "show", "hide", "close", "makeKey" in order
-    bool visible = false;
-    bool closed = false;
-    bool destroyed = false;
+    bool visible = false, closed = false, destroyed = false;
 };
 
 class FakeOverlayWindow final : public OverlayWindow {
@@ -52,17 +50,14 @@ private:
 class FakeSessionUi final : public SessionUi {
 public:
     struct Alert {
-        QString messageText;
-        QString informativeText;
+        QString messageText, informativeText;
     };
 
     QStringList calls;
     QList<std::shared_ptr<OverlayRecord>> overlays;
     QList<Alert> alerts;
     std::function<void()> duringAlert;
-    bool toolbarExists = false;
-    bool toolbarVisible = false;
-    bool sessionWindowVisible = false;
+    bool toolbarExists = false, toolbarVisible = false, sessionWindowVisible = false;
     QSizeF toolbarSize;
 
     std::unique_ptr<OverlayWindow> createOverlay(const DisplaySnapshot& snapshot, qint64 number,

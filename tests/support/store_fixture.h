@@ -25,17 +25,28 @@ public:
     }
     ~StoreFixture() override { QTest::qWait(1); } // tasks waiting for the loop end first
 
+    SessionServices services() { return {screens, desktop, clipboard, keys, clock, ui, encoder}; }
+    // Starts a capture (or the session); true once its overlays are up.
+    bool startCapture(SessionStore& s) {
+        s.startOrCapture();
+        return QTest::qWaitFor([&] { return !s.overlays().empty(); });
+    }
+    bool startCapture() { return startCapture(store); }
     // One whole capture; its identifier.
-    QUuid addCapture(const QRectF& selection = {10, 10, 100, 50}, const QString& comment = {}) {
-        store.startOrCapture();
-        if (!QTest::qWaitFor([this] { return !ui.openOverlays().isEmpty(); }))
+    QUuid addCapture(SessionStore& s, const QRectF& selection = {10, 10, 100, 50},
+                     const QString& comment = {}) {
+        if (!startCapture(s))
             return {};
         ui.openOverlays().first()->callbacks.confirm(selection, comment, {});
-        return store.items().isEmpty() ? QUuid() : store.items().last().id();
+        return s.items().isEmpty() ? QUuid() : s.items().last().id();
     }
-    bool waitUntilIdle() {
-        return QTest::qWaitFor([this] { return !store.exporting(); });
+    QUuid addCapture(const QRectF& selection = {10, 10, 100, 50}, const QString& comment = {}) {
+        return addCapture(store, selection, comment);
     }
+    bool waitUntilIdle(SessionStore& s) {
+        return QTest::qWaitFor([&] { return !s.exporting(); });
+    }
+    bool waitUntilIdle() { return waitUntilIdle(store); }
 
     QTemporaryDir exportDir;
     FakeScreenSource screens;
@@ -45,7 +56,7 @@ public:
     FakeClock clock;
     FakeSessionUi ui;
     PngEncoderPool encoder;
-    SessionStore store{{screens, desktop, clipboard, keys, clock, ui, encoder}, exportDir.path()};
+    SessionStore store{services(), exportDir.path()};
     const AppRef editor = FakeDesktop::app(100, 0x1000, "editor");
 };
 
