@@ -16,10 +16,12 @@
 
 #include <QBuffer>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
@@ -107,11 +109,20 @@ public:
         // An edit, as a user makes between copies, so that each copy writes a new folder.
         store.updateComment(store.items().first().id(), QString::number(++edits));
         const qsizetype before = clipboard.writes.size();
-        return timed([&] {
+        // Woken by the write itself: a polling wait would measure its own period.
+        QEventLoop written;
+        clipboard.accept = [&](const ClipboardPayload&) {
+            written.quit();
+            return true;
+        };
+        QTimer::singleShot(60000, &written, [&] { written.exit(1); });
+        const double ms = timed([&] {
             store.copyFiles(false);
-            require(QTest::qWaitFor([&] { return clipboard.writes.size() > before; }, 60000),
-                    "copy all never reached the clipboard");
+            if (clipboard.writes.size() == before)
+                require(written.exec() == 0, "copy all never reached the clipboard");
         });
+        clipboard.accept = [](const ClipboardPayload&) { return true; };
+        return ms;
     }
 
     QTemporaryDir exportBase;
