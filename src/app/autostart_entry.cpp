@@ -61,8 +61,7 @@ Outcome AutostartEntry::setEnabled(bool enabled) {
         return Failure::platform(
             QStringLiteral("%1: the folder could not be made").arg(QFileInfo(path_).path()));
     QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(contents(launcher())) < 0 || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(contents(launcher())) < 0 || !file.commit())
         return Failure::platform(QStringLiteral("%1: %2").arg(path_, file.errorString()));
     return Done{};
 }
