@@ -7,12 +7,7 @@
 #include "export/png_encoder_pool.h"
 #include "screenshot_content.h"
 #include "session/session_store.h"
-#include "support/fake_clipboard.h"
-#include "support/fake_clock.h"
-#include "support/fake_desktop.h"
-#include "support/fake_key_injector.h"
-#include "support/fake_screen_source.h"
-#include "support/fake_session_ui.h"
+#include "support/fake_session_services.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>
@@ -90,7 +85,7 @@ qint64 totalSize(const QList<QByteArray>& files) {
 }
 
 // A session of the real store on fakes, whose screen shows a 2x screenshot.
-class Session {
+class Session : public FakeSessionServices {
 public:
     explicit Session(int captures) {
         const QImage screen = bench::screenshotContent(2880, 1800, captures);
@@ -126,14 +121,7 @@ public:
     }
 
     QTemporaryDir exportBase;
-    FakeScreenSource screens;
-    FakeDesktop desktop;
-    FakeClipboard clipboard;
-    FakeKeyInjector keys;
-    FakeClock clock;
-    FakeSessionUi ui;
-    PngEncoderPool encoder;
-    SessionStore store{{screens, desktop, clipboard, keys, clock, ui, encoder}, exportBase.path()};
+    SessionStore store{services(), exportBase.path()};
     int edits = 0;
 };
 

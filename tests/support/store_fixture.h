@@ -1,12 +1,6 @@
 #pragma once
 
-#include "session/session_store.h"
-#include "support/fake_clipboard.h"
-#include "support/fake_clock.h"
-#include "support/fake_desktop.h"
-#include "support/fake_key_injector.h"
-#include "support/fake_screen_source.h"
-#include "support/fake_session_ui.h"
+#include "support/fake_session_services.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,7 +11,7 @@ namespace tovik {
 
 // The real store on fakes: one 800 × 600 screen with an editor in front, exports into a
 // private temporary folder.
-class StoreFixture : public ::testing::Test {
+class StoreFixture : public ::testing::Test, public FakeSessionServices {
 public:
     StoreFixture() {
         screens.screenList = {FakeScreenSource::screen("Main", {0, 0, 800, 600}, 1, 1)};
@@ -25,7 +19,6 @@ public:
     }
     ~StoreFixture() override { QTest::qWait(1); } // tasks waiting for the loop end first
 
-    SessionServices services() { return {screens, desktop, clipboard, keys, clock, ui, encoder}; }
     // Starts a capture (or the session); true once its overlays are up.
     bool startCapture(SessionStore& s) {
         s.startOrCapture();
@@ -49,13 +42,6 @@ public:
     bool waitUntilIdle() { return waitUntilIdle(store); }
 
     QTemporaryDir exportDir;
-    FakeScreenSource screens;
-    FakeDesktop desktop;
-    FakeClipboard clipboard;
-    FakeKeyInjector keys;
-    FakeClock clock;
-    FakeSessionUi ui;
-    PngEncoderPool encoder;
     SessionStore store{services(), exportDir.path()};
     const AppRef editor = FakeDesktop::app(100, 0x1000, "editor");
 };
