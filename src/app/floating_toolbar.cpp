@@ -28,6 +28,8 @@ const QString hideHelp = QStringLiteral("Hide screenshots");
 const QString pasteText = QStringLiteral("Paste");
 const QString preparingText = QStringLiteral("Preparing\u2026");
 const QString pasteHelp = QStringLiteral("Paste photos, then feedback text into the previous app");
+const QString pasteByHandHelp =
+    QStringLiteral("Copy photos and feedback text, then paste them with Ctrl+V in your app");
 const QString closeTitle = QStringLiteral("Close toolbar and stop session");
 
 const QString scrollIndicatorStyle = QStringLiteral(
@@ -168,7 +170,7 @@ QWidget* FloatingToolbar::buildControlBar() {
     paste_ = new CaptureButtonStyle(false, bar);
     paste_->setObjectName(QStringLiteral("pasteButton"));
     paste_->setSymbol(QStringLiteral("doc.on.clipboard"));
-    paste_->setToolTip(pasteHelp);
+    paste_->setToolTip(store_.pastesByHand() ? pasteByHandHelp : pasteHelp);
     connect(paste_, &QAbstractButton::clicked, &store_, &SessionStore::paste);
 
     close_ = new CompactAction(closeTitle, QStringLiteral("xmark"), {}, bar);

@@ -39,6 +39,10 @@ QString FloatingToolbarWindow::defaultStatePath() {
     return base + QStringLiteral("/tovik/state.conf");
 }
 
+bool FloatingToolbarWindow::onWayland() {
+    return QGuiApplication::platformName() == QLatin1String("wayland");
+}
+
 FloatingToolbarWindow::FloatingToolbarWindow(SessionStore& store, ShortcutPreferences& preferences,
                                              Environment environment)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
@@ -120,6 +124,10 @@ void FloatingToolbarWindow::reposition() {
 }
 
 void FloatingToolbarWindow::setFrame(QRect frame) {
+    // A Wayland compositor places the window itself; a tiling one leaves a window of fixed
+    // size floating at that size instead of stretching it over a tile.
+    if (onWayland())
+        setFixedSize(frame.size());
     if (const std::optional<QPoint> position = placement(frame, visibleAreas()))
         frame.moveTopLeft(*position);
     // One request: a window system may carry out a resize and a move apart, and late.
@@ -142,8 +150,13 @@ void FloatingToolbarWindow::mousePressEvent(QMouseEvent* event) {
     // Presses reach the panel only where no control took them: its background.
     if (event->button() != Qt::LeftButton)
         return QWidget::mousePressEvent(event);
-    dragOffset_ = event->globalPosition().toPoint() - pos();
     event->accept();
+    // Only the compositor moves a Wayland window.
+    if (onWayland() && windowHandle()) {
+        windowHandle()->startSystemMove();
+        return;
+    }
+    dragOffset_ = event->globalPosition().toPoint() - pos();
 }
 
 void FloatingToolbarWindow::mouseMoveEvent(QMouseEvent* event) {

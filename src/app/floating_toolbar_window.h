@@ -68,6 +68,7 @@ protected:
     void moveEvent(QMoveEvent* event) override;
 
 private:
+    static bool onWayland();
     QList<QRect> visibleAreas() const;
     std::optional<QPoint> savedPosition() const;
 

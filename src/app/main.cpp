@@ -5,7 +5,9 @@
 #include "app/control_commands.h"
 #include "app/control_server.h"
 #include "app/desktop_session_ui.h"
+#include "app/display_choice.h"
 #include "app/idle_memory_trim.h"
+#include "app/platform_backends.h"
 #include "app/session_status.h"
 #include "app/session_window.h"
 #include "app/settings_window.h"
@@ -17,13 +19,6 @@
 #include "control/control_protocol.h"
 #include "control/runtime_directory.h"
 #include "platform/clock.h"
-#include "platform/x11/x11_clipboard.h"
-#include "platform/x11/x11_desktop.h"
-#include "platform/x11/x11_hot_key_backend.h"
-#include "platform/x11/x11_key_injector.h"
-#include "platform/x11/x11_keyboard_layout.h"
-#include "platform/x11/x11_screen_source.h"
-#include "platform/x11/x11_sticky_windows.h"
 #include "platform/x11/xcb_connection.h"
 #include "session/session_store.h"
 #include "shortcuts/global_shortcut.h"
@@ -32,6 +27,8 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QThread>
 
@@ -47,11 +44,6 @@ using namespace std::chrono_literals;
 constexpr auto startingInstanceWait = 5s;
 // Between sessions for this long, tovik gives back the memory kept for fast captures.
 constexpr auto idleBeforeTrim = 10s;
-
-const QString waylandTitle = QStringLiteral("tovik needs an X11 session");
-const QString waylandText = QStringLiteral(
-    "This desktop runs Wayland, where tovik can’t see other windows or receive its capture "
-    "shortcut yet. Log in with an X11 session (for example “GNOME on Xorg”) to use tovik.");
 
 int fail(const QString& text, int code = 1) {
     std::fprintf(stderr, "tovik: %s\n", qPrintable(text));
@@ -76,28 +68,36 @@ int showRunningInstance(int argc, char** argv, const QString& socketPath) {
     }
 }
 
-// Qt aborts when it cannot open a display, with advice about reinstalling; say what is
-// missing instead, before the instance lock is taken.
-std::optional<QString> missingDisplay() {
-    const QString display = qEnvironmentVariable("DISPLAY");
-    if (display.isEmpty() && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        return QStringLiteral("There is no display to run on: neither DISPLAY nor "
-                              "WAYLAND_DISPLAY is set. Start tovik from a desktop session.");
-    if (display.isEmpty())
-        return QStringLiteral("tovik needs an X11 display, but DISPLAY is not set (only "
-                              "WAYLAND_DISPLAY is). Log in with an X11 session to use tovik.");
-    if (!canOpenDisplay())
-        return QStringLiteral("The X display “%1” that DISPLAY names could not be opened.")
-            .arg(display);
-    return std::nullopt;
+// Qt aborts when it cannot open a display or find its platform plugin, with advice about
+// reinstalling; say what is missing instead, before the instance lock is taken.
+std::optional<QString> displayProblem(const DisplayChoice& choice) {
+    switch (choice.kind) {
+    case DisplayChoice::Kind::refused:
+        return choice.problem;
+    case DisplayChoice::Kind::x11:
+        if (!canOpenDisplay())
+            return QStringLiteral("The X display “%1” that DISPLAY names could not be opened.")
+                .arg(qEnvironmentVariable("DISPLAY"));
+        return std::nullopt;
+    case DisplayChoice::Kind::wayland: {
+        const QDir platforms(QLibraryInfo::path(QLibraryInfo::PluginsPath) +
+                             QStringLiteral("/platforms"));
+        if (platforms.entryList({QStringLiteral("*qwayland*")}, QDir::Files).isEmpty())
+            return QStringLiteral("Qt’s Wayland platform plugin is missing; install it (on "
+                                  "Debian: qt6-wayland) to run tovik on Wayland.");
+        return std::nullopt;
+    }
+    }
+    Q_UNREACHABLE();
 }
 
-// An X11 client sees neither other windows' pixels nor the keyboard under Wayland.
-int refuseWayland(int argc, char** argv) {
+// Started from a menu, tovik has no terminal to print to.
+int refuse(int argc, char** argv, const QString& text) {
+    fail(text);
     QApplication app(argc, argv);
-    fail(waylandTitle + QStringLiteral(". ") + waylandText);
-    QMessageBox box(QMessageBox::Critical, waylandTitle, waylandTitle);
-    box.setInformativeText(waylandText);
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("tovik"),
+                    QStringLiteral("tovik can’t run here"));
+    box.setInformativeText(text);
     execAlert(box);
     return 1;
 }
@@ -115,37 +115,35 @@ void traceCaptures(SessionStore& store) {
     trace::markFirstPaint("captureCanvas");
 }
 
-int runApp(int argc, char** argv, std::optional<SingleInstance>& instance) {
+int runApp(int argc, char** argv, DisplayChoice::Kind display,
+           std::optional<SingleInstance>& instance) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("tovik"), appIcon()));
 
-    X11ScreenSource screens;
-    X11Desktop desktop;
-    X11Clipboard clipboard;
-    X11KeyInjector keys;
+    PlatformBackend backend =
+        display == DisplayChoice::Kind::wayland ? waylandBackend() : x11Backend();
+    ScreenSource& screens = *backend.screens;
     SteadyClock clock;
-    X11HotKeyBackend hotKeys;
-    X11StickyWindows sticky;
-    X11KeyboardLayout keyboardLayout;
     ShortcutPreferences& preferences = ShortcutPreferences::shared();
     // Said once here; the settings window says it too.
     if (!preferences.loadProblem().isEmpty())
         fail(preferences.loadProblem());
 
-    DesktopSessionUi ui(preferences, {FloatingToolbarWindow::defaultStatePath(),
-                                      FloatingToolbarWindow::currentVisibleAreas, &sticky});
+    DesktopSessionUi ui(preferences,
+                        {FloatingToolbarWindow::defaultStatePath(),
+                         FloatingToolbarWindow::currentVisibleAreas, backend.sticky.get()});
     PngEncoderPool encoder;
-    SessionStore store({screens, desktop, clipboard, keys, clock, ui, encoder});
+    SessionStore store(
+        {screens, *backend.desktop, *backend.clipboard, *backend.keys, clock, ui, encoder});
     ui.setStore(&store);
     // No update mechanism is built for this platform: the update item stays hidden.
     UpdateController updates(nullptr);
-    GlobalShortcut sessionShortcut(hotKeys, preferences);
+    GlobalShortcut sessionShortcut(*backend.hotKeys, preferences);
     SessionWindow window(store, preferences);
     ui.setSessionWindow(&window);
-    AppDelegate delegate({store, updates, sessionShortcut, preferences, desktop});
-    // X11 needs no screen-recording permission: no settings to open for it.
-    SettingsWindow settings(preferences, keyboardLayout);
+    AppDelegate delegate({store, updates, sessionShortcut, preferences, *backend.desktop});
+    SettingsWindow settings(preferences, *backend.keyboardLayout);
     QObject::connect(&window, &SessionWindow::settingsRequested, &delegate,
                      &AppDelegate::showSettings);
     QObject::connect(&delegate, &AppDelegate::settingsRequested, &settings,
@@ -192,10 +190,16 @@ int main(int argc, char** argv) {
                                    "the commands (try “tovik --help”)."),
                     exitCode::usage);
 
-    if (const std::optional<QString> problem = missingDisplay())
+    const DisplayChoice display = chooseDisplay(
+        {qEnvironmentVariable("DISPLAY"), qEnvironmentVariable("WAYLAND_DISPLAY"),
+         qEnvironmentVariable("XDG_SESSION_TYPE"), qEnvironmentVariable("QT_QPA_PLATFORM")});
+    if (display.shown)
+        return refuse(argc, argv, display.problem);
+    if (const std::optional<QString> problem = displayProblem(display))
         return fail(*problem);
-    if (qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland"))
-        return refuseWayland(argc, argv);
+    // Qt would pick XWayland on some desktops; tovik must see the Wayland windows.
+    if (display.kind == DisplayChoice::Kind::wayland)
+        qputenv("QT_QPA_PLATFORM", "wayland");
 
     // Without a private runtime folder there is no control socket: tovik still runs, but
     // `tovik capture` and a second launch cannot reach it.
@@ -208,5 +212,5 @@ int main(int argc, char** argv) {
     } else {
         fail(directory.failure().message());
     }
-    return runApp(argc, argv, instance);
+    return runApp(argc, argv, display.kind, instance);
 }

@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+class QMimeData;
+
 namespace tovik {
 
 // What one write puts on the clipboard: representations by MIME type, in order.
@@ -18,6 +20,11 @@ struct ClipboardPayload {
     QByteArray data(const QString& mimeType) const;
     friend bool operator==(const ClipboardPayload&, const ClipboardPayload&) = default;
 };
+
+// The payload as Qt offers it to other clients. Qt offers the text types terminals and older
+// toolkits ask for only under "text/plain": UTF-8 text given under its charset name alone is
+// offered under both.
+QMimeData* toMimeData(const ClipboardPayload& payload);
 
 // The desktop clipboard (the CLIPBOARD selection).
 class Clipboard {

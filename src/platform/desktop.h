@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QString>
+#include <QTimer>
 
 #include <QCoro/QCoroTask>
 
@@ -42,12 +43,22 @@ public:
     virtual bool isActive() = 0;
     /** The pointer position in global desktop points. */
     virtual QPoint mousePosition() = 0;
+    /** Whether other applications' windows can be seen and brought to the front; Wayland
+     *  keeps them from its clients. */
+    virtual bool seesOtherApplications() = 0;
 
 Q_SIGNALS:
     /** Another application came to the front. */
     void applicationActivated(const tovik::AppRef& app);
     /** Screens were added, removed, moved or resized. */
     void screensChanged();
+
+protected:
+    /** Emits screensChanged once for each burst of changes Qt reports for its screens. */
+    void watchScreens();
+
+private:
+    QTimer screensChanged_;
 };
 
 } // namespace tovik

@@ -16,8 +16,8 @@ public:
 
     /** Whether keystrokes can be posted; false when the platform does not allow it. */
     virtual bool hasPermission() = 0;
-    /** Asks for the permission; false when refused. */
-    virtual bool requestPermission() = 0;
+    /** Asks for the permission, which a desktop may put to the user; false when refused. */
+    virtual QCoro::Task<bool> requestPermission() = 0;
     /** Releases the modifier keys injected earlier and completes once the user has let go of
      * the physical ones, or after a short bound; the caller's thread goes on meanwhile. */
     virtual QCoro::Task<> releaseHeldModifiers() = 0;

@@ -44,6 +44,11 @@ public:
     /** The whole screen at pixelSize device pixels without this app's windows; the platform's error
      * otherwise. */
     virtual Expected<QImage> grab(const ScreenInfo& screen, QSize pixelSize) = 0;
+    /** Makes ahead what a capture needs, so that the first capture after start-up is as fast
+     *  as later ones. */
+    virtual void warmUp() {}
+    /** Gives back what was kept for fast captures; the next capture makes it again. */
+    virtual void releaseBuffers() {}
 };
 
 } // namespace tovik

@@ -18,6 +18,7 @@ const QString promptCopied = QStringLiteral("Feedback text copied");
 const QString pasteSent = QStringLiteral("Photos and feedback text sent");
 const QString pasteFailed = QStringLiteral("Couldn’t paste");
 const QString textPasteStopped = QStringLiteral("Photos sent; text paste stopped");
+const QString pasteByHand = QStringLiteral(". Press Ctrl+V in your app to paste them.");
 const QString copyPromptHint =
     QStringLiteral("\nUse Copy prompt in the session window to copy just the feedback text.");
 } // namespace
@@ -51,7 +52,8 @@ void SessionStore::copyFiles(bool contactSheet) {
     runCopyFiles(QPointer<SessionStore>(this), contactSheet);
 }
 
-QCoro::Task<> SessionStore::runCopyFiles(QPointer<SessionStore> self, bool contactSheet) {
+QCoro::Task<> SessionStore::runCopyFiles(QPointer<SessionStore> self, bool contactSheet,
+                                         bool byHand) {
     const ExportingRelease release(self);
     Expected<ExportBundle> bundle = co_await self->exportBundle(contactSheet);
     if (!self)
@@ -66,7 +68,8 @@ QCoro::Task<> SessionStore::runCopyFiles(QPointer<SessionStore> self, bool conta
     }
     self->setLastExport(bundle->directory);
     self->setHasExported(true);
-    self->setNotice(contactSheet ? contactSheetCopied : filesCopied.arg(self->items_.size()));
+    const QString copied = contactSheet ? contactSheetCopied : filesCopied.arg(self->items_.size());
+    self->setNotice(byHand ? copied + pasteByHand : copied);
 }
 
 void SessionStore::copyPrompt() {
@@ -135,17 +138,22 @@ QCoro::Task<bool> SessionStore::copyScreenshot(QUuid id) {
     co_return true;
 }
 
+bool SessionStore::pastesByHand() const {
+    return !services_.desktop.seesOtherApplications();
+}
+
 void SessionStore::paste() {
     if (exporting_ || items_.isEmpty() || phase_ == Phase::capturing)
         return;
+    if (pastesByHand()) {
+        setExporting(true);
+        setNotice(std::nullopt);
+        runCopyFiles(QPointer<SessionStore>(this), false, true);
+        return;
+    }
     rememberPreviousApp();
     if (!previousApp_ || services_.desktop.isTerminated(*previousApp_)) {
         showPasteFailure(Failure::of(PasteError::destination), false);
-        return;
-    }
-    // Ask only when the silent check fails.
-    if (!services_.keys.hasPermission() && !services_.keys.requestPermission()) {
-        showPasteFailure(Failure::of(PasteError::permission), false);
         return;
     }
     setExporting(true);
@@ -157,6 +165,15 @@ void SessionStore::paste() {
 QCoro::Task<> SessionStore::runPaste(QPointer<SessionStore> self, AppRef destination,
                                      CancelToken cancel) {
     const ExportingRelease release(self);
+    // Ask only when the silent check fails.
+    KeyInjector& keys = self->services_.keys;
+    if (!keys.hasPermission() && !co_await keys.requestPermission()) {
+        if (self)
+            self->showPasteFailure(Failure::of(PasteError::permission), false);
+        co_return;
+    }
+    if (!self)
+        co_return;
     Expected<ExportBundle> bundle = co_await self->exportBundle(false);
     if (!self)
         co_return;

@@ -148,7 +148,11 @@ public:
     // Puts the feedback text alone on the clipboard. Refused while an export or a paste uses
     // the clipboard, and with no captures.
     void copyPrompt();
+    // Direct paste into the previous app; where other apps are out of sight (Wayland), the
+    // same files and text go on the clipboard for the user to paste.
     void paste();
+    // True where Paste leaves the pasting to the user.
+    bool pastesByHand() const;
     void showPasteFailure(const Failure& error, bool photosSent);
 
 Q_SIGNALS:
@@ -201,7 +205,8 @@ private:
     void releaseClosedOverlays();
     Expected<QImage> renderCapture(const Annotation& annotation, const QImage& displayImage) const;
 
-    static QCoro::Task<> runCopyFiles(QPointer<SessionStore> self, bool contactSheet);
+    static QCoro::Task<> runCopyFiles(QPointer<SessionStore> self, bool contactSheet,
+                                      bool byHand = false);
     static QCoro::Task<> runPaste(QPointer<SessionStore> self, AppRef destination,
                                   CancelToken cancel);
     void reportExportFailure(const Failure& failure);

@@ -366,6 +366,19 @@ TEST_F(SessionPasteTest, withoutDestinationOrPermission_alertsAndNeverExports) {
     EXPECT_EQ(exportFolders(), 0);
 }
 
+// Where other apps are out of sight (Wayland), Paste leaves the pasting to the user: what Copy
+// all puts on the clipboard, and a notice that says so; no key is sent, nothing is asked.
+TEST_F(SessionPasteTest, withoutSightOfOtherApps_copiesAllAndSaysToPressCtrlV) {
+    desktop.seesApplications = false;
+    pasteAndWait();
+    EXPECT_EQ(
+        store.notice(),
+        QStringLiteral("2 PNGs + feedback.md copied. Press Ctrl+V in your app to paste them."));
+    EXPECT_EQ(clipboard.writes, QList({bundlePayload(store.exportCache().value(false).bundle)}));
+    EXPECT_TRUE(keys.events.isEmpty() && ui.alerts.isEmpty());
+    EXPECT_EQ(keys.requestCount, 0);
+}
+
 // What goes wrong, and during which wait (0: before the paste).
 struct PasteFailure {
     const char* name;

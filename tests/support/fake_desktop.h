@@ -23,6 +23,7 @@ public:
     QList<AppRef> terminated;
     bool activateAnswer = true;
     bool active = false;
+    bool seesApplications = true;   // false: as on Wayland
     bool keysReachFrontmost = true; // false: in front, but the keyboard focus is elsewhere
     QPoint mouse;
     QList<Activation> activations;
@@ -48,6 +49,7 @@ public:
     }
     bool isActive() override { return active; }
     QPoint mousePosition() override { return mouse; }
+    bool seesOtherApplications() override { return seesApplications; }
 
     // Makes another application frontmost, as the user would.
     void bringToFront(const AppRef& app) {

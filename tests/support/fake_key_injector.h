@@ -23,9 +23,9 @@ public:
     QList<Event> events;
 
     bool hasPermission() override { return permission; }
-    bool requestPermission() override {
+    QCoro::Task<bool> requestPermission() override {
         ++requestCount;
-        return requestAnswer;
+        co_return requestAnswer;
     }
     QCoro::Task<> releaseHeldModifiers() override {
         ++modifierReleases;

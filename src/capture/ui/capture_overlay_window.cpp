@@ -104,6 +104,12 @@ CaptureOverlayWindow::~CaptureOverlayWindow() {
 }
 
 void CaptureOverlayWindow::show() {
+    // A Wayland client cannot place its windows: the compositor covers the output it is asked
+    // to fill.
+    if (QGuiApplication::platformName() == QLatin1String("wayland")) {
+        showFullScreen();
+        return;
+    }
     QWidget::show();
     raise();
 }

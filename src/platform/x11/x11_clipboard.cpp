@@ -4,16 +4,12 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QMimeData>
 
 #include <xcb/xfixes.h>
 
 namespace tovik {
 
 namespace {
-
-const QString plainText = QStringLiteral("text/plain");
-const QString utf8Text = QStringLiteral("text/plain;charset=utf-8");
 
 xcb_connection_t* qtConnection() {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
@@ -56,14 +52,7 @@ bool X11Clipboard::write(const ClipboardPayload& payload) {
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!clipboard)
         return false;
-    auto* data = new QMimeData;
-    for (const ClipboardPayload::Format& format : payload.formats)
-        data->setData(format.mimeType, format.data);
-    // Qt offers UTF8_STRING and STRING, which terminals and older toolkits ask for, only for
-    // "text/plain"; UTF-8 text given under its charset name is offered under both.
-    if (data->hasFormat(utf8Text) && !data->hasFormat(plainText))
-        data->setData(plainText, payload.data(utf8Text));
-    clipboard->setMimeData(data, QClipboard::Clipboard);
+    clipboard->setMimeData(toMimeData(payload), QClipboard::Clipboard);
 
     // Qt claims the selection with the time of the last event it handled; when another
     // client took it later, the server ignores the claim while Qt still says it owns it.

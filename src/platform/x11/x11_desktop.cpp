@@ -49,20 +49,7 @@ Property readProperty(XcbConnection& conn, xcb_window_t window, xcb_atom_t prope
 X11Desktop::X11Desktop(QObject* parent)
     : Desktop(parent)
     , conn_(std::make_unique<XcbConnection>()) {
-    screensChanged_.setSingleShot(true);
-    screensChanged_.setInterval(0);
-    connect(&screensChanged_, &QTimer::timeout, this, &Desktop::screensChanged);
-    for (QScreen* screen : QGuiApplication::screens())
-        watchScreen(screen);
-    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        connect(app, &QGuiApplication::screenAdded, this, [this](QScreen* screen) {
-            watchScreen(screen);
-            screensChanged_.start();
-        });
-        connect(app, &QGuiApplication::screenRemoved, this, [this] { screensChanged_.start(); });
-        connect(app, &QGuiApplication::primaryScreenChanged, this,
-                [this] { screensChanged_.start(); });
-    }
+    watchScreens();
 
     if (!conn_->isValid())
         return;
@@ -281,10 +268,6 @@ void X11Desktop::onPropertyNotify(const xcb_property_notify_event_t& event) {
         activeApp();
         QMetaObject::invokeMethod(this, &X11Desktop::focusChanged, Qt::QueuedConnection);
     }
-}
-
-void X11Desktop::watchScreen(QScreen* screen) {
-    connect(screen, &QScreen::geometryChanged, this, [this] { screensChanged_.start(); });
 }
 
 } // namespace tovik

@@ -3,13 +3,11 @@
 #include "platform/desktop.h"
 
 #include <QDeadlineTimer>
-#include <QTimer>
 
 #include <QCoro/QCoroTask>
 
 #include <memory>
 
-class QScreen;
 struct xcb_property_notify_event_t;
 
 namespace tovik {
@@ -33,6 +31,7 @@ public:
     bool hasKeyboardFocus(const AppRef& app) override;
     bool isActive() override;
     QPoint mousePosition() override;
+    bool seesOtherApplications() override { return true; }
 
 Q_SIGNALS:
     /** The active window or the keyboard focus changed; queued, for the waits of activate(). */
@@ -48,13 +47,11 @@ private:
     AppRef describe(quint32 window);
     bool isOwnWindow(quint32 window);
     void onPropertyNotify(const xcb_property_notify_event_t& event);
-    void watchScreen(QScreen* screen);
 
     std::unique_ptr<XcbConnection> conn_;
     quint32 clock_ = 0;     // an unmapped window of ours whose property changes tell the time
     quint32 clockTime_ = 0; // the time of its last change; 0 (CurrentTime) before any
     std::optional<AppRef> lastActive_; // the active application when last read
-    QTimer screensChanged_; // one notification for the burst of changes one rearrangement makes
 };
 
 } // namespace tovik

@@ -59,8 +59,9 @@ bool X11KeyInjector::hasPermission() {
     return xtest && xtest->present;
 }
 
-bool X11KeyInjector::requestPermission() {
-    return hasPermission();
+QCoro::Task<bool> X11KeyInjector::requestPermission() {
+    // No one to ask: the server has XTEST or it has not.
+    co_return hasPermission();
 }
 
 void X11KeyInjector::updateKeymap() {

@@ -17,7 +17,7 @@ public:
 
     /** XTest needs no permission: granted when the server has the extension. */
     bool hasPermission() override;
-    bool requestPermission() override;
+    QCoro::Task<bool> requestPermission() override;
     /** Polls the pointer's modifier mask between turns of the event loop. */
     QCoro::Task<> releaseHeldModifiers() override;
     /** Ctrl+V, or Ctrl+Shift+V for a terminal emulator. */

@@ -32,12 +32,10 @@ public:
     QCoro::Task<> settle() override;
     Expected<QImage> grab(const ScreenInfo& screen, QSize pixelSize) override;
 
-    /** Makes and touches every buffer a capture needs, so that the first capture after
-     *  start-up is as fast as later ones. */
-    void warmUp();
-    /** Lets go of the grab buffers but one; the next capture of several screens makes them
-     *  again. */
-    void releaseBuffers();
+    /** Makes and touches every grab buffer. */
+    void warmUp() override;
+    /** Lets go of the grab buffers but one. */
+    void releaseBuffers() override;
 
 private:
     struct Monitor {

@@ -1,0 +1,48 @@
+#include "app/platform_backends.h"
+
+#include "platform/wayland/wayland_clipboard.h"
+#include "platform/wayland/wayland_desktop.h"
+#include "platform/wayland/wayland_key_injector.h"
+#include "platform/wayland/wayland_keyboard_layout.h"
+#include "platform/wayland/wayland_screen_source.h"
+#include "platform/x11/x11_clipboard.h"
+#include "platform/x11/x11_desktop.h"
+#include "platform/x11/x11_hot_key_backend.h"
+#include "platform/x11/x11_key_injector.h"
+#include "platform/x11/x11_keyboard_layout.h"
+#include "platform/x11/x11_screen_source.h"
+#include "platform/x11/x11_sticky_windows.h"
+
+#include <QDBusConnection>
+
+namespace tovik {
+namespace {
+
+// Until the desktop binds the shortcut itself.
+class NoGlobalShortcut final : public HotKeyBackend {
+public:
+    bool grab(quint32, quint16) override { return false; }
+    void ungrab() override {}
+};
+
+} // namespace
+
+PlatformBackend x11Backend() {
+    return {std::make_unique<X11ScreenSource>(),  std::make_unique<X11Desktop>(),
+            std::make_unique<X11Clipboard>(),     std::make_unique<X11KeyInjector>(),
+            std::make_unique<X11HotKeyBackend>(), std::make_unique<X11KeyboardLayout>(),
+            std::make_unique<X11StickyWindows>()};
+}
+
+PlatformBackend waylandBackend() {
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    return {std::make_unique<WaylandScreenSource>(bus),
+            std::make_unique<WaylandDesktop>(),
+            std::make_unique<WaylandClipboard>(),
+            std::make_unique<WaylandKeyInjector>(),
+            std::make_unique<NoGlobalShortcut>(),
+            std::make_unique<WaylandKeyboardLayout>(),
+            nullptr};
+}
+
+} // namespace tovik
