@@ -112,7 +112,8 @@ std::optional<QRect> windowContent(qint64 pid) {
 QImage portalScreenshot(std::chrono::milliseconds timeout) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     const QString portal = "org.freedesktop.portal.Desktop";
-    const QString token = "tovik_test";
+    static int calls = 0;
+    const QString token = QStringLiteral("tovik_test_%1").arg(++calls);
     // The request's path is known before the call, so the answer cannot come unseen.
     const QString request = "/org/freedesktop/portal/desktop/request/" +
                             bus.baseService().mid(1).replace('.', '_') + '/' + token;

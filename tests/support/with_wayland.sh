@@ -41,11 +41,6 @@
 # up, the script prints the logs of its parts.
 set -euo pipefail
 
-if [ "$(id -u)" -eq 0 ] && [ -z "${TOVIK_WAYLAND_NAMESPACE:-}" ]; then
-  TOVIK_WAYLAND_NAMESPACE=1 exec unshare --pid --fork --kill-child --mount-proc -- "$0" "$@"
-fi
-namespace=${TOVIK_WAYLAND_NAMESPACE:-}
-unset TOVIK_WAYLAND_NAMESPACE
 [ $# -gt 0 ] || { echo "usage: with_wayland.sh COMMAND [ARGUMENTS...]" >&2; exit 2; }
 
 screens=${TOVIK_TEST_SCREENS:-1600x1000+0+0,1280x800+1600+0}
@@ -63,8 +58,27 @@ done
 [ ${#colours[@]} -eq ${#geometry[@]} ] ||
   { echo "with_wayland: ${#geometry[@]} screens but ${#colours[@]} background colours" >&2; exit 2; }
 
-tmp=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$tmp"' EXIT
+# The command and the desktop run as jobs, so that a TERM or INT stops them at once.
+trap 'exit 143' TERM
+trap 'exit 130' INT
+namespace=${TOVIK_WAYLAND_NAMESPACE:-}
+unset TOVIK_WAYLAND_NAMESPACE
+if [ -n "$namespace" ]; then
+  # Inside: the directory is the caller's to remove; what runs here dies with the namespace.
+  tmp=$namespace
+  trap 'kill $(jobs -p) 2>/dev/null || true; wait 2>/dev/null || true' EXIT
+else
+  tmp=$(mktemp -d)
+  trap 'kill $(jobs -p) 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$tmp"' EXIT
+  if [ "$(id -u)" -eq 0 ]; then
+    # unshare ignores TERM; killing it kills the namespace's first process, and with it every
+    # other one.
+    trap 'kill -KILL $(jobs -p) 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$tmp"' EXIT
+    TOVIK_WAYLAND_NAMESPACE=$tmp unshare --pid --fork --kill-child --mount-proc -- "$0" "$@" <&0 &
+    wait $!
+    exit
+  fi
+fi
 # The Screenshot portal writes every shot to /tmp/out.png. In the namespace this run's shots
 # go to a file of its own mounted there, so no other run sees them or leaves one behind.
 shot=/tmp/out.png
@@ -171,4 +185,5 @@ wait_for "xdg-desktop-portal-wlr" gdbus wait --session --timeout 1 org.freedeskt
 $libexec/xdg-desktop-portal >"$tmp/logs/portal" 2>&1 &
 wait_for "xdg-desktop-portal" gdbus wait --session --timeout 1 org.freedesktop.portal.Desktop
 
-"$@"
+"$@" <&0 &
+wait $!
