@@ -13,14 +13,19 @@ run_packages=(
   libxcb-ewmh-dev libxcb-icccm4-dev libxcb-xfixes0-dev libxcb-damage0-dev
   libdeflate-dev
   fonts-dejavu-core
+  qt6-wayland # Qt's platform plugin for a Wayland desktop
 )
 
-# To run the test suite on a private X server, fuzz, check the format, and build and check
-# the package.
+# To run the test suite on a private X server and a private Wayland desktop, fuzz, check the
+# format, and build and check the package.
 test_packages=(
   libgtest-dev libgmock-dev
   xvfb openbox xdotool xclip x11-utils x11-xserver-utils trayer lxterminal
   xfwm4 dbus-daemon xcompmgr
+  sway swaybg grim wl-clipboard wtype libglib2.0-bin libwayland-dev wayland-protocols
+  # The Screenshot portal: xdg-desktop-portal 1.16 offers it only beside an Access
+  # implementation, which -gtk has and -wlr lacks.
+  pipewire xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
   clang libclang-rt-14-dev clang-format locales
   dpkg-dev file desktop-file-utils appstream
 )

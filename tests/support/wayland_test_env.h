@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QList>
+#include <QProcess>
+#include <QRect>
+#include <QStringList>
+#include <QWindow>
+
+#include <chrono>
+#include <optional>
+
+// Helpers for tests that run on the private Wayland desktop of tests/support/with_wayland.sh.
+namespace tovik::waylandtest {
+
+using namespace std::chrono_literals;
+
+struct ToolResult {
+    int exitCode = -1; // -1 when the tool did not finish in time
+    QByteArray output;
+};
+
+// Runs a program to its end while this process keeps serving its events: tools such as
+// wl-paste read the clipboard this process owns through them.
+ToolResult runTool(const QString& program, const QStringList& arguments,
+                   std::chrono::milliseconds timeout = 10s);
+
+// Presses and releases Shift through a virtual keyboard and waits until `window`, which has
+// the keyboard focus, has seen it. Qt sets the clipboard with the serial of the last key or
+// button event it had, and sway takes no selection without a serial the client was given.
+bool giveKeySerial(QWindow* window);
+
+// The desktop's outputs, as with_wayland.sh made them.
+struct TestScreen {
+    QString name; // HEADLESS-1, ...
+    QRect geometry;
+    QColor background;
+};
+QList<TestScreen> testScreens();
+
+// Pointer input through tovik_test_pointer, in layout coordinates: steps such as
+// {"move", "10", "20", "press", "move", "300", "40", "release"}; true once the compositor
+// has taken them.
+bool pointer(const QStringList& steps);
+
+// Where the compositor shows the content of the first window of process `pid`, in layout
+// coordinates, or nothing while it has none mapped.
+std::optional<QRect> windowContent(qint64 pid);
+
+// A screenshot of every output through the Screenshot portal, without asking; a null image
+// when the portal refuses or gives no answer in time.
+QImage portalScreenshot(std::chrono::milliseconds timeout = 20s);
+
+} // namespace tovik::waylandtest
