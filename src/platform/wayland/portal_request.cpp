@@ -59,8 +59,7 @@ QString requestPath(const QDBusConnection& bus, const QString& token) {
 
 bool listen(QDBusConnection& bus, const QString& path, ResponseCatcher* catcher) {
     return bus.connect(portalService, path, QStringLiteral("org.freedesktop.portal.Request"),
-                       QStringLiteral("Response"), catcher,
-                       SLOT(onResponse(uint, QVariantMap)));
+                       QStringLiteral("Response"), catcher, SLOT(onResponse(uint, QVariantMap)));
 }
 
 Failure callFailure(const QDBusMessage& reply) {
@@ -80,6 +79,8 @@ Failure callFailure(const QDBusMessage& reply) {
 }
 
 int timeoutMs(const QDeadlineTimer& deadline) {
+    if (deadline.isForever())
+        return -1; // the bus's default
     return static_cast<int>(std::max<qint64>(deadline.remainingTime(), 1));
 }
 
@@ -94,8 +95,7 @@ QCoro::Task<Expected<QVariantMap>> requestPortal(QDBusConnection bus, PortalCall
                                                  QDeadlineTimer deadline) {
     if (!bus.isConnected())
         co_return Failure::of(PortalError::unavailable);
-    const QString token =
-        QStringLiteral("tovik%1").arg(QRandomGenerator::global()->generate());
+    const QString token = QStringLiteral("tovik%1").arg(QRandomGenerator::global()->generate());
     call.options.insert(QStringLiteral("handle_token"), token);
     const QString expected = requestPath(bus, token);
     auto catcher = std::make_unique<ResponseCatcher>();
@@ -116,9 +116,9 @@ QCoro::Task<Expected<QVariantMap>> requestPortal(QDBusConnection bus, PortalCall
         co_await waitForSignal(catcher.get(), &ResponseCatcher::answered, deadline);
     if (!catcher->response) {
         // Nobody waits for the answer any more: the desktop may drop its dialog.
-        bus.asyncCall(QDBusMessage::createMethodCall(portalService, path.isEmpty() ? expected : path,
-                                                     QStringLiteral("org.freedesktop.portal.Request"),
-                                                     QStringLiteral("Close")));
+        bus.asyncCall(QDBusMessage::createMethodCall(
+            portalService, path.isEmpty() ? expected : path,
+            QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Close")));
         co_return Failure::of(PortalError::noAnswer);
     }
     const auto& [code, results] = *catcher->response;
@@ -127,9 +127,8 @@ QCoro::Task<Expected<QVariantMap>> requestPortal(QDBusConnection bus, PortalCall
     co_return Failure::of(code == 1 ? PortalError::refused : PortalError::failed);
 }
 
-QCoro::Task<Expected<QVariant>> callPortal(QDBusConnection bus, QString interface,
-                                           QString method, QVariantList arguments,
-                                           QDeadlineTimer deadline) {
+QCoro::Task<Expected<QVariant>> callPortal(QDBusConnection bus, QString interface, QString method,
+                                           QVariantList arguments, QDeadlineTimer deadline) {
     if (!bus.isConnected())
         co_return Failure::of(PortalError::unavailable);
     QDBusMessage message =
@@ -143,10 +142,12 @@ QCoro::Task<Expected<QVariant>> callPortal(QDBusConnection bus, QString interfac
 
 QCoro::Task<std::optional<uint>> portalVersion(QDBusConnection bus, QString interface,
                                                QDeadlineTimer deadline) {
+    // A braced list inside the co_await expression trips GCC 12 ("array used as
+    // initializer"): the arguments are built first.
+    const QVariantList arguments{interface, QStringLiteral("version")};
     const Expected<QVariant> version =
         co_await callPortal(bus, QStringLiteral("org.freedesktop.DBus.Properties"),
-                            QStringLiteral("Get"), {interface, QStringLiteral("version")},
-                            deadline);
+                            QStringLiteral("Get"), arguments, deadline);
     if (!version)
         co_return std::nullopt;
     const QVariant value = version->value<QDBusVariant>().variant();

@@ -30,9 +30,8 @@ QCoro::Task<Expected<QVariantMap>> requestPortal(QDBusConnection bus, PortalCall
                                                  QDeadlineTimer deadline);
 
 // A plain method call on the portal object; its first reply value or PortalError.
-QCoro::Task<Expected<QVariant>> callPortal(QDBusConnection bus, QString interface,
-                                           QString method, QVariantList arguments,
-                                           QDeadlineTimer deadline);
+QCoro::Task<Expected<QVariant>> callPortal(QDBusConnection bus, QString interface, QString method,
+                                           QVariantList arguments, QDeadlineTimer deadline);
 
 // The version property a portal interface reports; none when the desktop lacks it.
 QCoro::Task<std::optional<uint>> portalVersion(QDBusConnection bus, QString interface,
