@@ -64,7 +64,7 @@ void FakePortal::answerRequest(const QDBusMessage& call, const QVariantMap& opti
     case Answer::afterReply:
         bus_.send(reply);
         // As a portal does once its dialog has been answered: later, from the event loop.
-        QTimer::singleShot(0, [bus = bus_, response]() mutable { bus.send(response); });
+        QTimer::singleShot(0, this, [this, response] { bus_.send(response); });
         break;
     case Answer::never:
         bus_.send(reply);
