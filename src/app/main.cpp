@@ -10,6 +10,7 @@
 #include "app/platform_backends.h"
 #include "app/session_status.h"
 #include "app/session_window.h"
+#include "app/settings_view.h"
 #include "app/settings_window.h"
 #include "app/single_instance.h"
 #include "app/termination_signals.h"
@@ -144,6 +145,7 @@ int runApp(int argc, char** argv, DisplayChoice::Kind display,
     ui.setSessionWindow(&window);
     AppDelegate delegate({store, updates, sessionShortcut, preferences, *backend.desktop});
     SettingsWindow settings(preferences, *backend.keyboardLayout);
+    settings.view()->setDesktopBindsShortcuts(sessionShortcut.desktopBindsShortcuts());
     QObject::connect(&window, &SessionWindow::settingsRequested, &delegate,
                      &AppDelegate::showSettings);
     QObject::connect(&delegate, &AppDelegate::settingsRequested, &settings,

@@ -1,5 +1,6 @@
 #include "app/platform_backends.h"
 
+#include "platform/wayland/portal_hot_key_backend.h"
 #include "platform/wayland/wayland_clipboard.h"
 #include "platform/wayland/wayland_desktop.h"
 #include "platform/wayland/wayland_key_injector.h"
@@ -16,16 +17,6 @@
 #include <QDBusConnection>
 
 namespace tovik {
-namespace {
-
-// Until the desktop binds the shortcut itself.
-class NoGlobalShortcut final : public HotKeyBackend {
-public:
-    bool grab(quint32, quint16) override { return false; }
-    void ungrab() override {}
-};
-
-} // namespace
 
 PlatformBackend x11Backend() {
     return {std::make_unique<X11ScreenSource>(),  std::make_unique<X11Desktop>(),
@@ -40,7 +31,7 @@ PlatformBackend waylandBackend() {
             std::make_unique<WaylandDesktop>(),
             std::make_unique<WaylandClipboard>(),
             std::make_unique<WaylandKeyInjector>(),
-            std::make_unique<NoGlobalShortcut>(),
+            std::make_unique<PortalHotKeyBackend>(bus),
             std::make_unique<WaylandKeyboardLayout>(),
             nullptr};
 }

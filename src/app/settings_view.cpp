@@ -7,8 +7,10 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -27,6 +29,10 @@ const QString invalidText = QStringLiteral("Use a letter or number with Ctrl, Al
 const QString noDraftText = QStringLiteral("Press a shortcut before confirming.");
 const QString screenRecordingText = QStringLiteral("Open Screen Recording settings");
 const QString autostartText = QStringLiteral("Start tovik when I log in");
+const QString desktopBindsText =
+    QStringLiteral("This desktop doesn’t let apps set a global shortcut. In your desktop’s "
+                   "keyboard settings, add a custom shortcut that runs:");
+const QString copyCommandText = QStringLiteral("Copy command");
 
 constexpr int inset = 24;
 constexpr int fieldPadding = 12;
@@ -64,6 +70,8 @@ QLabel* label(const QString& text, qreal size, const QColor& colour, QWidget* pa
 
 } // namespace
 
+const QString SettingsView::captureCommand = QStringLiteral("tovik capture");
+
 SettingsView::SettingsView(ShortcutPreferences& preferences, KeyboardLayout& keyboardLayout,
                            QUrl screenRecordingSettings, AutostartEntry autostart, QWidget* parent)
     : QWidget(parent)
@@ -87,6 +95,7 @@ SettingsView::SettingsView(ShortcutPreferences& preferences, KeyboardLayout& key
     auto* shortcut = new QVBoxLayout;
     shortcut->setSpacing(8);
     shortcut->addWidget(buildShortcutField());
+    shortcut->addWidget(buildDesktopBinding());
     shortcut->addWidget(hint_);
     shortcut->addWidget(error_);
 
@@ -147,7 +156,50 @@ QWidget* SettingsView::buildShortcutField() {
     return field_;
 }
 
+QWidget* SettingsView::buildDesktopBinding() {
+    desktopBinding_ = new QWidget(this);
+    desktopBinding_->setObjectName(QStringLiteral("desktopShortcut"));
+    auto* explanation =
+        label(desktopBindsText, bodySize, darkScheme::primaryLabel(), desktopBinding_);
+    explanation->setObjectName(QStringLiteral("desktopShortcutText"));
+    explanation->setWordWrap(true);
+    auto* command = label(captureCommand, bodySize, darkScheme::primaryLabel(), desktopBinding_);
+    command->setObjectName(QStringLiteral("desktopShortcutCommand"));
+    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    mono.setPixelSize(qRound(bodySize));
+    command->setFont(mono);
+    command->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* copy = new CaptureButtonStyle(false, desktopBinding_);
+    copy->setObjectName(QStringLiteral("copyCommandButton"));
+    copy->setText(copyCommandText);
+    connect(copy, &QAbstractButton::clicked, this,
+            [] { QGuiApplication::clipboard()->setText(captureCommand); });
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(command);
+    row->addStretch(1);
+    row->addWidget(copy);
+    auto* column = new QVBoxLayout(desktopBinding_);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(8);
+    column->addWidget(explanation);
+    column->addLayout(row);
+    desktopBinding_->setFixedWidth(fixedWidth - 2 * inset);
+    desktopBinding_->hide();
+    return desktopBinding_;
+}
+
+void SettingsView::setDesktopBindsShortcuts(bool binds) {
+    if (binds)
+        finishRecording();
+    desktopBinds_ = binds;
+    refresh();
+}
+
 void SettingsView::startRecording() {
+    // There is no hot key of tovik's to record.
+    if (desktopBinds_)
+        return;
     draft_ = preferences_.startOrCapture();
     shortcutError_.reset();
     focusID_ = QUuid::createUuid();
@@ -219,6 +271,8 @@ void SettingsView::refresh() {
     // The file may have been added or removed by hand since.
     autostartToggle_->setChecked(autostart_.isEnabled());
     const bool recording = recorder_ != nullptr;
+    field_->setVisible(!desktopBinds_);
+    desktopBinding_->setVisible(desktopBinds_);
     fieldTitle_->setText(recording ? recordingTitle : idleTitle);
     if (recording)
         combination_->setText(draft_ ? draft_->displayString() : noDraft);

@@ -20,7 +20,8 @@ class KeyboardLayout;
 class ShortcutPreferences;
 class ShortcutRecorder;
 
-// The settings: the capture shortcut with its recording flow, starting at login, and where
+// The settings: the capture shortcut with its recording flow (or, where the desktop binds
+// shortcuts itself, the command to bind there), starting at login, and where
 // the desktop has one, the way to the screen-recording permission settings. It talks only
 // to the preferences and the autostart entry; the hot key follows through their hooks.
 class SettingsView : public QWidget {
@@ -39,12 +40,19 @@ public:
     void finishRecording();
     // Shows what the state and the preferences hold now; safe to call at any time.
     void refresh();
+    // Where the desktop lets no app take a system-wide key, the view shows, instead of the
+    // shortcut field, how to bind captureCommand in the desktop's own keyboard settings.
+    void setDesktopBindsShortcuts(bool binds);
+    bool desktopBindsShortcuts() const { return desktopBinds_; }
+
+    static const QString captureCommand;
 
     const std::optional<ShortcutBinding>& draft() const { return draft_; }
     const std::optional<QString>& shortcutError() const { return shortcutError_; }
 
 private:
     QWidget* buildShortcutField();
+    QWidget* buildDesktopBinding();
     void confirm();
     void setShortcutError(std::optional<QString> error);
     void setStartsAtLogin(bool starts);
@@ -61,6 +69,8 @@ private:
     QLabel* hint_ = nullptr;
     QLabel* error_ = nullptr;
     QLabel* loadProblem_ = nullptr;
+    QWidget* desktopBinding_ = nullptr;
+    bool desktopBinds_ = false;
     AutostartEntry autostart_;
     QCheckBox* autostartToggle_ = nullptr;
     QLabel* autostartError_ = nullptr;

@@ -25,6 +25,9 @@ public:
     virtual bool grab(quint32 keysym, quint16 modifierMask) = 0;
     /** Releases the grab; safe when nothing is grabbed. */
     virtual void ungrab() = 0;
+    /** False where the desktop lets no app take a system-wide key: the user binds the capture
+     * command in the desktop's own keyboard settings instead, and every grab() fails. */
+    virtual bool canGrab() const { return true; }
 
 Q_SIGNALS:
     /** The grabbed combination was pressed; delivered on the main thread. */

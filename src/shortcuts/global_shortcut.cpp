@@ -18,6 +18,10 @@ GlobalShortcut::~GlobalShortcut() {
     unregisterShortcut();
 }
 
+bool GlobalShortcut::desktopBindsShortcuts() const {
+    return !backend_.canGrab();
+}
+
 bool GlobalShortcut::registerShortcut(std::optional<ShortcutBinding> binding) {
     if (live_)
         return true;

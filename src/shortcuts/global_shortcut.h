@@ -23,6 +23,9 @@ public:
 
     AppShortcut shortcut() const { return AppShortcut::startOrCapture; }
     bool isLive() const { return live_; }
+    // The desktop lets no app take the hot key: the user binds the capture command in its
+    // keyboard settings, and registering always fails.
+    bool desktopBindsShortcuts() const;
     // What a press runs.
     void setOnPress(std::function<void()> onPress) { onPress_ = std::move(onPress); }
 

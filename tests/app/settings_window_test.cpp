@@ -10,8 +10,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -129,6 +131,7 @@ TEST_F(SettingsWindowTest, recordAndConfirm_savesByKeyPosition_windowShortcutsNe
     EXPECT_EQ(field(), "Keyboard shortcut Ctrl+Shift+S");
     EXPECT_FALSE(shown("recordingHint") || shown("shortcutError") || shown("settingsFileProblem"));
     EXPECT_EQ(child("screenRecordingSettingsButton"), nullptr); // nothing to open on X11
+    EXPECT_FALSE(shown("desktopShortcut"));
     int fired = 0;
     auto* action = new QAction(&window);
     action->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_P));
@@ -247,6 +250,23 @@ TEST_F(SettingsWindowTest, recorder_cancelsOnce_leavesOtherWindowsKeysAlone) {
     QTest::qWait(10);
     EXPECT_FALSE(recorder->hasFocus());
     delete recorder;
+}
+
+TEST_F(SettingsWindowTest, desktopBindsShortcuts_showsTheCommandToBind_andCopiesIt) {
+    window.view()->setDesktopBindsShortcuts(true);
+    EXPECT_FALSE(shown("shortcutField"));
+    ASSERT_TRUE(shown("desktopShortcut"));
+    EXPECT_EQ(text("desktopShortcutText"),
+              "This desktop doesn’t let apps set a global shortcut. In your desktop’s keyboard "
+              "settings, add a custom shortcut that runs:");
+    EXPECT_EQ(text("desktopShortcutCommand"), "tovik capture");
+    // On the offscreen platform the clipboard is the test process's own.
+    QGuiApplication::clipboard()->clear();
+    child<QAbstractButton>("copyCommandButton")->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "tovik capture");
+    // Nothing of tovik's to record.
+    window.view()->startRecording();
+    EXPECT_FALSE(preferences.isRecording());
 }
 
 TEST(SettingsFileProblem, shownInTheWindowNamingTheFile) {

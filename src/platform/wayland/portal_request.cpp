@@ -79,6 +79,8 @@ Failure callFailure(const QDBusMessage& reply) {
 }
 
 int timeoutMs(const QDeadlineTimer& deadline) {
+    if (deadline.isForever())
+        return -1; // the bus's default
     return static_cast<int>(std::max<qint64>(deadline.remainingTime(), 1));
 }
 
