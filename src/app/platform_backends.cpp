@@ -1,9 +1,9 @@
 #include "app/platform_backends.h"
 
 #include "platform/wayland/portal_hot_key_backend.h"
+#include "platform/wayland/portal_key_injector.h"
 #include "platform/wayland/wayland_clipboard.h"
 #include "platform/wayland/wayland_desktop.h"
-#include "platform/wayland/wayland_key_injector.h"
 #include "platform/wayland/wayland_keyboard_layout.h"
 #include "platform/wayland/wayland_screen_source.h"
 #include "platform/x11/x11_clipboard.h"
@@ -13,6 +13,8 @@
 #include "platform/x11/x11_keyboard_layout.h"
 #include "platform/x11/x11_screen_source.h"
 #include "platform/x11/x11_sticky_windows.h"
+
+#include "shortcuts/shortcut_preferences.h"
 
 #include <QDBusConnection>
 
@@ -30,7 +32,7 @@ PlatformBackend waylandBackend() {
     return {std::make_unique<WaylandScreenSource>(bus),
             std::make_unique<WaylandDesktop>(),
             std::make_unique<WaylandClipboard>(),
-            std::make_unique<WaylandKeyInjector>(),
+            std::make_unique<PortalKeyInjector>(bus, ShortcutPreferences::defaultSettingsPath()),
             std::make_unique<PortalHotKeyBackend>(bus),
             std::make_unique<WaylandKeyboardLayout>(),
             nullptr};

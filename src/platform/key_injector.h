@@ -14,6 +14,9 @@ public:
     KeyInjector(const KeyInjector&) = delete;
     KeyInjector& operator=(const KeyInjector&) = delete;
 
+    /** Whether this desktop lets keys reach other applications at all, perhaps once the user
+     *  allows it; Wayland does only through the RemoteDesktop portal. */
+    virtual bool reachesOtherApps() { return true; }
     /** Whether keystrokes can be posted; false when the platform does not allow it. */
     virtual bool hasPermission() = 0;
     /** Asks for the permission, which a desktop may put to the user; false when refused. */

@@ -139,7 +139,7 @@ QCoro::Task<bool> SessionStore::copyScreenshot(QUuid id) {
 }
 
 bool SessionStore::pastesByHand() const {
-    return !services_.desktop.seesOtherApplications();
+    return !services_.desktop.seesOtherApplications() && !services_.keys.reachesOtherApps();
 }
 
 void SessionStore::paste() {
@@ -183,6 +183,13 @@ QCoro::Task<> SessionStore::runPaste(QPointer<SessionStore> self, AppRef destina
     }
     self->setLastExport(bundle->directory);
 
+    // Where other apps are out of sight, the keyboard goes back to the one the user came from
+    // once this app's windows are gone; the toolbar stays hidden, as showing it again would
+    // take the keyboard from where the text went.
+    if (!self->services_.desktop.seesOtherApplications()) {
+        self->services_.ui.hideToolbar();
+        self->services_.ui.hideSessionWindow();
+    }
     bool photosSent = false;
     const DirectPaste::Services services{self->services_.desktop, self->services_.clipboard,
                                          self->services_.keys, self->services_.clock};

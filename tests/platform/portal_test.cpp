@@ -1,12 +1,15 @@
 // tovik's portal calls against the fake portal of tests/support/fake_portal, each case on a
 // private bus of its own.
 #include "platform/wayland/portal_hot_key_backend.h"
+#include "platform/wayland/portal_key_injector.h"
 #include "platform/wayland/portal_request.h"
 #include "support/private_bus.h"
 #include "support/task_result.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -113,6 +116,54 @@ TEST_F(PortalTest, hotKey_sessionClosedByTheDesktop_isLost) {
     bus.closeSessions();
     ASSERT_TRUE(lost.wait(5000));
     EXPECT_EQ(lost.size(), 1);
+}
+
+// The paste keys through RemoteDesktop: allowed once, the consent kept for the next run.
+TEST_F(PortalTest, keys_allowedOnce_sentInOrder_consentKeptForTheNextRun) {
+    ASSERT_TRUE(bus.startPortal());
+    QTemporaryDir config;
+    const QString settings = config.filePath(QStringLiteral("tovik.conf"));
+    {
+        PortalKeyInjector keys(bus.connection(), settings);
+        ASSERT_TRUE(keys.reachesOtherApps());
+        EXPECT_FALSE(keys.hasPermission() || keys.postPaste({}));
+        ASSERT_EQ(waitForTask(keys.requestPermission()), true);
+        EXPECT_TRUE(bus.portalLog().contains(QStringLiteral("select types=1 persist=2 token=")));
+        ASSERT_TRUE(keys.postPaste({}));
+        ASSERT_TRUE(logged(QStringLiteral("key 65507 0")));
+        const QStringList sent = bus.portalLog().filter(QRegularExpression("^key "));
+        EXPECT_EQ(sent.join(", ").toStdString(), "key 65507 1, key 118 1, key 118 0, key 65507 0");
+    }
+    // The next run's session is opened with the token the first start gave.
+    PortalKeyInjector again(bus.connection(), settings);
+    ASSERT_EQ(waitForTask(again.requestPermission()), true);
+    EXPECT_TRUE(bus.portalLog().contains(QStringLiteral("select types=1 persist=2 token=token-1")));
+}
+
+TEST_F(PortalTest, keys_refusedOrEnded_sendNothing) {
+    // A refusal leaves no session open and nothing to send keys through.
+    ASSERT_TRUE(
+        bus.startPortal({QStringLiteral("--refuse"), QStringLiteral("RemoteDesktop.Start")}));
+    QTemporaryDir config;
+    PortalKeyInjector refused(bus.connection(), config.filePath(QStringLiteral("tovik.conf")));
+    EXPECT_EQ(waitForTask(refused.requestPermission()), false);
+    EXPECT_TRUE(logged(QStringLiteral("Session.Close")));
+    EXPECT_FALSE(refused.hasPermission() || refused.postPaste({}));
+}
+
+TEST_F(PortalTest, keys_sessionEndedByTheDesktop_mustBeAllowedAgain) {
+    ASSERT_TRUE(bus.startPortal());
+    QTemporaryDir config;
+    PortalKeyInjector keys(bus.connection(), config.filePath(QStringLiteral("tovik.conf")));
+    ASSERT_EQ(waitForTask(keys.requestPermission()), true);
+    bus.closeSessions();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !keys.hasPermission(); }));
+    EXPECT_FALSE(keys.postPaste({}));
+
+    // Without the portal, no key reaches another app and nothing is asked.
+    PortalKeyInjector none(QDBusConnection(QStringLiteral("no such bus")), QString());
+    EXPECT_FALSE(none.reachesOtherApps());
+    EXPECT_EQ(waitForTask(none.requestPermission()), false);
 }
 
 TEST(PortalTrigger, namesTheModifiersAndTheKey_refusesKeysItCannotName) {

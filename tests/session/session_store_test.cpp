@@ -370,6 +370,7 @@ TEST_F(SessionPasteTest, withoutDestinationOrPermission_alertsAndNeverExports) {
 // all puts on the clipboard, and a notice that says so; no key is sent, nothing is asked.
 TEST_F(SessionPasteTest, withoutSightOfOtherApps_copiesAllAndSaysToPressCtrlV) {
     desktop.seesApplications = false;
+    keys.reaches = false;
     pasteAndWait();
     EXPECT_EQ(
         store.notice(),
@@ -377,6 +378,19 @@ TEST_F(SessionPasteTest, withoutSightOfOtherApps_copiesAllAndSaysToPressCtrlV) {
     EXPECT_EQ(clipboard.writes, QList({bundlePayload(store.exportCache().value(false).bundle)}));
     EXPECT_TRUE(keys.events.isEmpty() && ui.alerts.isEmpty());
     EXPECT_EQ(keys.requestCount, 0);
+}
+
+// Where keys do reach other apps out of sight (the RemoteDesktop portal), this app's windows go
+// first, so that the keyboard returns to the app the user came from, the unnamed one.
+TEST_F(SessionPasteTest, outOfSightWithKeys_hidesItsWindowsThenPastesIntoTheAppBehind) {
+    desktop.seesApplications = false;
+    desktop.frontmost = AppRef{};
+    store.showToolbar();
+    pasteAndWait();
+    EXPECT_EQ(store.notice(), pasteSent);
+    ASSERT_EQ(keys.events.size(), 4);
+    EXPECT_EQ(keys.events[0].destination, AppRef{});
+    EXPECT_FALSE(ui.toolbarVisible || ui.sessionWindowVisible);
 }
 
 // What goes wrong, and during which wait (0: before the paste).

@@ -18,10 +18,11 @@ public:
         std::chrono::steady_clock::time_point at;
     };
 
-    bool permission = true, requestAnswer = false, canCreateEvents = true;
+    bool reaches = true, permission = true, requestAnswer = false, canCreateEvents = true;
     int requestCount = 0, modifierReleases = 0;
     QList<Event> events;
 
+    bool reachesOtherApps() override { return reaches; }
     bool hasPermission() override { return permission; }
     QCoro::Task<bool> requestPermission() override {
         ++requestCount;

@@ -6,9 +6,7 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusPendingCall>
-#include <QDBusVariant>
 #include <QPointer>
-#include <QRandomGenerator>
 
 #include <chrono>
 
@@ -52,40 +50,6 @@ const QString sessionInterface = QStringLiteral("org.freedesktop.portal.Session"
 constexpr auto createTime = std::chrono::seconds(30);
 constexpr auto bindTime = std::chrono::minutes(10);
 
-QString randomToken() {
-    return QStringLiteral("tovik%1").arg(QRandomGenerator::global()->generate());
-}
-
-// The session handle of CreateSession's results: a string, though some portals send a path.
-QString sessionHandle(const QVariantMap& results) {
-    const QVariant handle = results.value(QStringLiteral("session_handle"));
-    if (handle.metaType() == QMetaType::fromType<QDBusObjectPath>())
-        return handle.value<QDBusObjectPath>().path();
-    return handle.toString();
-}
-
-void closeSession(QDBusConnection& bus, const QString& session) {
-    bus.asyncCall(QDBusMessage::createMethodCall(portalService, session, sessionInterface,
-                                                 QStringLiteral("Close")));
-}
-
-std::optional<uint> probeVersion(QDBusConnection& bus) {
-    if (!bus.isConnected())
-        return std::nullopt;
-    QDBusMessage get = QDBusMessage::createMethodCall(
-        portalService, portalPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-        QStringLiteral("Get"));
-    get.setArguments({PortalHotKeyBackend::interface, QStringLiteral("version")});
-    const QDBusMessage reply = bus.call(get, QDBus::Block, PortalHotKeyBackend::probeTimeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage)
-        return std::nullopt;
-    bool ok = false;
-    const uint version = reply.arguments().value(0).value<QDBusVariant>().variant().toUInt(&ok);
-    if (!ok || version == 0)
-        return std::nullopt;
-    return version;
-}
-
 } // namespace
 
 PortalHotKeyBackend::PortalHotKeyBackend(QDBusConnection bus, QObject* parent)
@@ -95,7 +59,7 @@ PortalHotKeyBackend::PortalHotKeyBackend(QDBusConnection bus, QObject* parent)
     qDBusRegisterMetaType<PortalShortcuts>();
     // The slot's argument types are looked up by name, which needs them registered.
     qRegisterMetaType<QDBusObjectPath>();
-    version_ = probeVersion(bus_);
+    version_ = portalVersion(bus_, interface, probeTimeoutMs);
     // Without the presses the binding is of no use.
     if (version_ &&
         !bus_.connect(portalService, portalPath, interface, QStringLiteral("Activated"), this,
@@ -142,7 +106,7 @@ void PortalHotKeyBackend::ungrab() {
     if (session_.isEmpty())
         return;
     watchSession(session_, false);
-    closeSession(bus_, session_);
+    closePortalSession(bus_, session_);
     session_.clear();
 }
 
@@ -151,14 +115,14 @@ QCoro::Task<> PortalHotKeyBackend::bind(quint64 attempt, QString trigger) {
     QDBusConnection bus = bus_;
     // The calls are built before their co_await: GCC 12 rejects braced lists inside one.
     PortalCall create{interface, QStringLiteral("CreateSession"), {}, {}};
-    create.options.insert(QStringLiteral("session_handle_token"), randomToken());
+    create.options.insert(QStringLiteral("session_handle_token"), portalToken());
     const Expected<QVariantMap> created =
         co_await requestPortal(bus, create, QDeadlineTimer(createTime));
     const QString session = created ? sessionHandle(*created) : QString();
     if (!self || attempt != attempt_) {
         // Ungrabbed, or grabbed again, meanwhile: this session is nobody's.
         if (!session.isEmpty())
-            closeSession(bus, session);
+            closePortalSession(bus, session);
         co_return;
     }
     if (session.isEmpty()) {
@@ -207,7 +171,7 @@ void PortalHotKeyBackend::watchSession(const QString& session, bool watch) {
 void PortalHotKeyBackend::lose() {
     if (!session_.isEmpty()) {
         watchSession(session_, false);
-        closeSession(bus_, session_);
+        closePortalSession(bus_, session_);
         session_.clear();
     }
     ++attempt_;

@@ -95,7 +95,7 @@ QCoro::Task<Expected<QVariantMap>> requestPortal(QDBusConnection bus, PortalCall
                                                  QDeadlineTimer deadline) {
     if (!bus.isConnected())
         co_return Failure::of(PortalError::unavailable);
-    const QString token = QStringLiteral("tovik%1").arg(QRandomGenerator::global()->generate());
+    const QString token = portalToken();
     call.options.insert(QStringLiteral("handle_token"), token);
     const QString expected = requestPath(bus, token);
     auto catcher = std::make_unique<ResponseCatcher>();
@@ -127,32 +127,38 @@ QCoro::Task<Expected<QVariantMap>> requestPortal(QDBusConnection bus, PortalCall
     co_return Failure::of(code == 1 ? PortalError::refused : PortalError::failed);
 }
 
-QCoro::Task<Expected<QVariant>> callPortal(QDBusConnection bus, QString interface, QString method,
-                                           QVariantList arguments, QDeadlineTimer deadline) {
+std::optional<uint> portalVersion(QDBusConnection& bus, const QString& interface, int timeoutMs) {
     if (!bus.isConnected())
-        co_return Failure::of(PortalError::unavailable);
-    QDBusMessage message =
-        QDBusMessage::createMethodCall(portalService, portalPath, interface, method);
-    message.setArguments(arguments);
-    const QDBusMessage reply = co_await send(bus, message, deadline);
-    if (reply.type() == QDBusMessage::ErrorMessage)
-        co_return callFailure(reply);
-    co_return reply.arguments().value(0);
+        return std::nullopt;
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        portalService, portalPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("Get"));
+    get.setArguments({interface, QStringLiteral("version")});
+    const QDBusMessage reply = bus.call(get, QDBus::Block, timeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        return std::nullopt;
+    bool ok = false;
+    const uint version = reply.arguments().value(0).value<QDBusVariant>().variant().toUInt(&ok);
+    if (!ok || version == 0)
+        return std::nullopt;
+    return version;
 }
 
-QCoro::Task<std::optional<uint>> portalVersion(QDBusConnection bus, QString interface,
-                                               QDeadlineTimer deadline) {
-    // Named first: GCC 12 rejects a braced list of QStringLiterals inside co_await.
-    const QString properties = QStringLiteral("org.freedesktop.DBus.Properties");
-    const QVariantList arguments{interface, QStringLiteral("version")};
-    const Expected<QVariant> version =
-        co_await callPortal(bus, properties, QStringLiteral("Get"), arguments, deadline);
-    if (!version)
-        co_return std::nullopt;
-    const QVariant value = version->value<QDBusVariant>().variant();
-    bool ok = false;
-    const uint number = value.toUInt(&ok);
-    co_return ok ? std::optional<uint>(number) : std::nullopt;
+QString portalToken() {
+    return QStringLiteral("tovik%1").arg(QRandomGenerator::global()->generate());
+}
+
+QString sessionHandle(const QVariantMap& results) {
+    const QVariant handle = results.value(QStringLiteral("session_handle"));
+    if (handle.metaType() == QMetaType::fromType<QDBusObjectPath>())
+        return handle.value<QDBusObjectPath>().path();
+    return handle.toString();
+}
+
+void closePortalSession(QDBusConnection& bus, const QString& session) {
+    bus.asyncCall(QDBusMessage::createMethodCall(portalService, session,
+                                                 QStringLiteral("org.freedesktop.portal.Session"),
+                                                 QStringLiteral("Close")));
 }
 
 } // namespace tovik

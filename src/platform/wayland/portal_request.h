@@ -9,6 +9,8 @@
 #include <QVariantList>
 #include <QVariantMap>
 
+#include <optional>
+
 namespace tovik {
 
 enum class PortalError { unavailable, refused, failed, noAnswer };
@@ -29,13 +31,16 @@ struct PortalCall {
 QCoro::Task<Expected<QVariantMap>> requestPortal(QDBusConnection bus, PortalCall call,
                                                  QDeadlineTimer deadline);
 
-// A plain method call on the portal object; its first reply value or PortalError.
-QCoro::Task<Expected<QVariant>> callPortal(QDBusConnection bus, QString interface, QString method,
-                                           QVariantList arguments, QDeadlineTimer deadline);
+// The version a portal interface reports, asked with a blocking call of at most timeoutMs;
+// none when the desktop lacks the interface (or reports version 0).
+std::optional<uint> portalVersion(QDBusConnection& bus, const QString& interface, int timeoutMs);
 
-// The version property a portal interface reports; none when the desktop lacks it.
-QCoro::Task<std::optional<uint>> portalVersion(QDBusConnection bus, QString interface,
-                                               QDeadlineTimer deadline);
+// A fresh handle_token or session_handle_token.
+QString portalToken();
+// The session handle of a CreateSession's results: a string, though some portals send a path.
+QString sessionHandle(const QVariantMap& results);
+// Ends a portal session; nothing waits for the answer.
+void closePortalSession(QDBusConnection& bus, const QString& session);
 
 inline const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
 inline const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");

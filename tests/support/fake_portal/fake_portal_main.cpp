@@ -6,6 +6,7 @@
 // the portal received in order, Activate(s id) -> u, and CloseSessions().
 #include "support/fake_portal/fake_global_shortcuts.h"
 #include "support/fake_portal/fake_portal.h"
+#include "support/fake_portal/fake_remote_desktop.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -68,6 +69,8 @@ int main(int argc, char** argv) {
     const QStringList without = parser.values(QStringLiteral("without"));
     if (!without.contains(QLatin1String("GlobalShortcuts")))
         portal.add(std::make_unique<FakeGlobalShortcuts>());
+    if (!without.contains(QLatin1String("RemoteDesktop")))
+        portal.add(std::make_unique<FakeRemoteDesktop>());
     Control control(portal);
     // The name comes last: once it is owned, the test may call.
     if (!bus.registerVirtualObject(FakePortal::objectPath, &portal, QDBusConnection::SubPath) ||
