@@ -5,8 +5,9 @@ namespace tovik {
 QString message(PasteError error) {
     switch (error) {
     case PasteError::permission:
-        return QStringLiteral("Turn on the X server’s XTEST extension so tovik can send the "
-                              "paste keys, then click Paste again.");
+        return QStringLiteral("tovik may not send the paste keys. On X11, turn on the X "
+                              "server’s XTEST extension; on Wayland, allow tovik to control "
+                              "the keyboard when your desktop asks. Then click Paste again.");
     case PasteError::destination:
         return QStringLiteral("Focus the destination app’s input, then click Paste. Keep that "
                               "app focused until pasting finishes.");

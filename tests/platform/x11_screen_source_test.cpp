@@ -33,6 +33,7 @@ class PaintedWindow {
 public:
     PaintedWindow(const QRect& rect, QImage image)
         : conn_(xcb_connect(nullptr, nullptr))
+        , rect_(rect)
         , image_(std::move(image)) {
         const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(conn_)).data;
         const quint32 values[] = {1, XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY};
@@ -67,12 +68,35 @@ public:
         thread_.join();
         xcb_disconnect(conn_);
     }
+    // Drawn, and on the screen, which a compositor shows a frame or more later.
     bool waitUntilDrawn() {
-        return QTest::qWaitFor([this] { return draws_ > 0; });
+        return QTest::qWaitFor([this] { return draws_ > 0 && onScreen(); });
     }
 
 private:
+    bool onScreen() {
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(conn_)).data->root;
+        xcb_get_image_reply_t* reply = xcb_get_image_reply(
+            conn_,
+            xcb_get_image(conn_, XCB_IMAGE_FORMAT_Z_PIXMAP, root, qint16(rect_.x()),
+                          qint16(rect_.y()), quint16(rect_.width()), quint16(rect_.height()), ~0u),
+            nullptr);
+        if (!reply)
+            return false;
+        const auto* shown = reinterpret_cast<const quint32*>(xcb_get_image_data(reply));
+        const auto* drawn = reinterpret_cast<const quint32*>(image_.constBits());
+        const qsizetype count = qsizetype(rect_.width()) * rect_.height();
+        // The server leaves the byte Qt fills with opaque alpha at zero.
+        const bool same = xcb_get_image_data_length(reply) == count * 4 &&
+                          std::equal(shown, shown + count, drawn, [](quint32 a, quint32 b) {
+                              return (a & 0xffffff) == (b & 0xffffff);
+                          });
+        std::free(reply);
+        return same;
+    }
+
     xcb_connection_t* conn_;
+    QRect rect_;
     xcb_window_t window_ = xcb_generate_id(conn_);
     QImage image_;
     std::atomic<int> draws_ = 0;
@@ -195,6 +219,7 @@ TEST_F(X11ScreenSourceTest, grab_ownWindowHiddenJustBefore_leavesNothingOnScreen
             own.show();
             ASSERT_TRUE(QTest::qWaitFor([&] { return ownPixels(grabbed("left")) > 0; }));
 
+            source.windowsWillHide(); // as the session does before it hides its windows
             own.hide();
             const QImage image = grabbed("left");
 

@@ -104,6 +104,18 @@ void X11WindowSettler::windowsWillHide() {
     // The server carries out the creation before any unmap Qt sends after this returns.
     conn_.sync();
     forget_.start();
+    // A compositor may draw the window again after its unmap, a frame it had under way, so
+    // that drawing there is no sign it is gone: what the area showed tells instead.
+    lookBeforeHide_.clear();
+    if (!composited_)
+        return;
+    for (const QWindow* window : QGuiApplication::topLevelWindows()) {
+        if (!window->handle() || !window->isVisible() || !window->isExposed())
+            continue;
+        const auto id = xcb_window_t(window->winId());
+        if (shown_.contains(id))
+            lookBeforeHide_.insert(id, pixels(shown_.value(id).area));
+    }
 }
 
 QCoro::Task<> X11WindowSettler::settle() {
@@ -131,8 +143,10 @@ void X11WindowSettler::handleEvent(const xcb_generic_event_t& event) {
                 : reinterpret_cast<const xcb_destroy_notify_event_t&>(event).window;
         // The server stamps an event with the last request of this connection it carried
         // out: one older than the damage object's creation happened before DAMAGE watched.
+        // A compositor repaints a round trip after the unmap reached it at the earliest, so
+        // its drawing is never missed; only clients answering Expose may have been faster.
         const bool beforeWatching =
-            damage_ != 0 && qint16(quint16(event.sequence - damageCreated_)) < 0;
+            damage_ != 0 && !composited_ && qint16(quint16(event.sequence - damageCreated_)) < 0;
         for (Uncovered& area : uncovered_) {
             if (area.top == window && !area.gone) {
                 area.gone = true;
@@ -194,6 +208,7 @@ bool X11WindowSettler::eventFilter(QObject* watched, QEvent* event) {
         area.top = top.window;
         area.area = top.area;
         area.deadline = QDeadlineTimer(frameTimeout);
+        area.before = lookBeforeHide_.take(id);
         uncovered_.append(area);
         watchDamage();
         forget_.start();
@@ -248,14 +263,36 @@ QCoro::Task<> X11WindowSettler::waitUntilUncoveredAreasAreDrawn() {
                 qint64 left = redrawBusy.count() - area.firstDrawn.elapsed();
                 if (!area.drawnUnseen)
                     left = std::min(left, redrawQuiet.count() - area.lastDrawn.elapsed());
-                if (left <= 0)
+                if (left <= 0 && !stillShowsItsWindow(area))
                     continue;
-                next = std::min(next, std::chrono::milliseconds(left));
+                if (left > 0)
+                    next = std::min(next, std::chrono::milliseconds(left));
             }
             wait = std::min(wait.value_or(next), next);
         }
         return wait;
     });
+}
+
+QByteArray X11WindowSettler::pixels(const QRect& area) {
+    const xcb_screen_t* screen = conn_.screen();
+    const QRect visible = area & QRect(0, 0, screen->width_in_pixels, screen->height_in_pixels);
+    if (visible.isEmpty())
+        return {};
+    const XcbReply<xcb_get_image_reply_t> image(
+        xcb_get_image_reply(conn_.get(),
+                            xcb_get_image(conn_.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, conn_.root(),
+                                          qint16(visible.x()), qint16(visible.y()),
+                                          quint16(visible.width()), quint16(visible.height()), ~0u),
+                            nullptr));
+    if (!image)
+        return {};
+    return QByteArray(reinterpret_cast<const char*>(xcb_get_image_data(image.get())),
+                      xcb_get_image_data_length(image.get()));
+}
+
+bool X11WindowSettler::stillShowsItsWindow(const Uncovered& area) {
+    return !area.before.isEmpty() && pixels(area.area) == area.before;
 }
 
 X11WindowSettler::TopWindow X11WindowSettler::topWindow(xcb_window_t window) {
@@ -281,6 +318,7 @@ X11WindowSettler::TopWindow X11WindowSettler::topWindow(xcb_window_t window) {
 void X11WindowSettler::watchDamage() {
     if (damageEvent_ == 0 || damage_ != 0)
         return;
+    composited_ = compositorRuns();
     // Only while areas are pending: on the root it reports every drawing on the screen.
     damage_ = xcb_generate_id(conn_.get());
     damageCreated_ = quint16(xcb_damage_create(conn_.get(), damage_, conn_.root(),
@@ -290,6 +328,16 @@ void X11WindowSettler::watchDamage() {
     // of the creation.
     xcb_no_operation(conn_.get());
     xcb_flush(conn_.get());
+}
+
+bool X11WindowSettler::compositorRuns() {
+    // A compositing manager owns _NET_WM_CM_S<screen>.
+    const XcbReply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
+        conn_.get(),
+        xcb_get_selection_owner(
+            conn_.get(), conn_.atom("_NET_WM_CM_S" + QByteArray::number(conn_.screenNumber()))),
+        nullptr));
+    return owner && owner->owner != XCB_WINDOW_NONE;
 }
 
 void X11WindowSettler::stopWatchingDamage() {

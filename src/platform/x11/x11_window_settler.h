@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QHash>
@@ -54,6 +55,7 @@ private:
         QElapsedTimer firstDrawn;    // since the first drawing there after it went; invalid before
         QElapsedTimer lastDrawn;     // since the latest one
         bool drawnUnseen = false;    // it went before DAMAGE watched: the first drawing is missed
+        QByteArray before;           // the area's pixels while it showed, where a compositor runs
     };
     struct TopWindow {
         xcb_window_t window = XCB_NONE;
@@ -67,14 +69,19 @@ private:
     QCoro::Task<> waitUntilHiddenWindowsAreGone();
     QCoro::Task<> waitUntilUncoveredAreasAreDrawn();
     TopWindow topWindow(xcb_window_t window);
+    QByteArray pixels(const QRect& area);
+    bool stillShowsItsWindow(const Uncovered& area);
     void watchDamage();
+    bool compositorRuns();
     void stopWatchingDamage();
 
     XcbConnection& conn_;
     quint8 damageEvent_ = 0;    // first event code of DAMAGE; 0 without it
     quint32 damage_ = 0;        // the damage object on the root window while areas are pending
     quint16 damageCreated_ = 0; // sequence number of its creation, which reports the whole root
-    QHash<xcb_window_t, TopWindow> shown_; // this app's visible top-level windows by id
+    bool composited_ = false;   // a compositing manager ran when the watch began
+    QHash<xcb_window_t, TopWindow> shown_;           // this app's visible top-level windows by id
+    QHash<xcb_window_t, QByteArray> lookBeforeHide_; // their areas' pixels, read before a hide
     QList<Uncovered> uncovered_;
     QTimer forget_;    // drops the pending areas when no grab follows a hide
     int settling_ = 0; // settles under way; the last one to end drops the areas

@@ -7,12 +7,11 @@ namespace tovik {
 
 XcbConnection::XcbConnection(QObject* parent)
     : QObject(parent) {
-    int screenNumber = 0;
-    conn_ = xcb_connect(nullptr, &screenNumber);
+    conn_ = xcb_connect(nullptr, &screenNumber_);
     if (xcb_connection_has_error(conn_))
         return;
     xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(conn_));
-    for (int i = 0; i < screenNumber && it.rem; ++i)
+    for (int i = 0; i < screenNumber_ && it.rem; ++i)
         xcb_screen_next(&it);
     screen_ = it.rem ? it.data : nullptr;
 

@@ -40,6 +40,8 @@ public:
     xcb_window_t root() const;
     /** The default screen; null when not connected. */
     const xcb_screen_t* screen() const { return screen_; }
+    /** The default screen's number, as in DISPLAY. */
+    int screenNumber() const { return screenNumber_; }
 
     /** The atom of `name`, interned once; XCB_NONE when the server does not answer. */
     xcb_atom_t atom(const QByteArray& name);
@@ -57,6 +59,7 @@ private:
 
     xcb_connection_t* conn_ = nullptr;
     const xcb_screen_t* screen_ = nullptr;
+    int screenNumber_ = 0;
     QSocketNotifier* notifier_ = nullptr;
     QHash<QByteArray, xcb_atom_t> atoms_;
     EventHandler handler_;
