@@ -19,6 +19,8 @@ if [ "$(id -u)" -eq 0 ] && [ -n "${SUDO_USER:-}" ] && [ "${SUDO_USER}" != root ]
   as_user=(sudo -u "$SUDO_USER" --preserve-env=DISPLAY,XAUTHORITY,WAYLAND_DISPLAY,XDG_SESSION_TYPE
            env XDG_RUNTIME_DIR="/run/user/$(id -u "$SUDO_USER")")
 fi
-"${as_user[@]}" cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# The tests and benchmarks need the test packages, which this script does not install.
+"${as_user[@]}" cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTOVIK_BUILD_TESTS=OFF -DTOVIK_BUILD_BENCH=OFF >/dev/null
 "${as_user[@]}" cmake --build build/release -j "$(nproc)" --target tovik
 exec "${as_user[@]}" build/release/src/app/tovik "$@"

@@ -32,7 +32,7 @@ check_package() {
   "${as_root[@]}" apt-get remove -y tovik >/dev/null
 }
 
-configure build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+configure build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVIK_BUILD_TESTS=ON -DTOVIK_BUILD_BENCH=ON
 cmake --build build/release -j "$jobs"
 ctest --test-dir build/release --output-on-failure -j "$jobs"
 check_package
