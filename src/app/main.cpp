@@ -146,6 +146,7 @@ int runApp(int argc, char** argv, DisplayChoice::Kind display,
     AppDelegate delegate({store, updates, sessionShortcut, preferences, *backend.desktop});
     SettingsWindow settings(preferences, *backend.keyboardLayout);
     settings.view()->setDesktopBindsShortcuts(sessionShortcut.desktopBindsShortcuts());
+    window.setDesktopBindsShortcuts(sessionShortcut.desktopBindsShortcuts());
     QObject::connect(&window, &SessionWindow::settingsRequested, &delegate,
                      &AppDelegate::showSettings);
     QObject::connect(&delegate, &AppDelegate::settingsRequested, &settings,

@@ -39,6 +39,9 @@ const QString captureHelp = QStringLiteral("Add a capture (%1)");
 const QString settingsTitle = QStringLiteral("Settings");
 const QString captureRegionText = QStringLiteral("Capture a region");
 const QString shortcutUnavailable = QStringLiteral("Shortcut unavailable. Use Capture a region.");
+const QString shortcutFromDesktop =
+    QStringLiteral("Bind “tovik capture” to a key in your desktop’s keyboard settings, or use "
+                   "Capture a region.");
 const QString preparingFiles = QStringLiteral("Preparing files\u2026");
 const QString copyAllText = QStringLiteral("Copy all");
 const QString copyAllHelp = QStringLiteral("Copy PNG files and feedback.md");
@@ -292,6 +295,10 @@ const CapturedItem* SessionWindow::shownCapture(const QList<CapturedItem>& items
 void SessionWindow::select(const QUuid& id) {
     selected_ = id;
     refresh();
+}
+
+void SessionWindow::setDesktopBindsShortcuts(bool binds) {
+    shortcutUnavailable_->setText(binds ? shortcutFromDesktop : shortcutUnavailable);
 }
 
 void SessionWindow::refresh() {

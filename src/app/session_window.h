@@ -50,6 +50,8 @@ public:
     void refresh();
     // Shows this capture in the detail pane.
     void select(const QUuid& id);
+    // Where no app may bind a global key, the empty state says where to bind one instead.
+    void setDesktopBindsShortcuts(bool binds);
 
 Q_SIGNALS:
     // The gear: the application shell opens the settings window.

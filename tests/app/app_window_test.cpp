@@ -322,6 +322,9 @@ TEST_F(SessionWindowTest, empty_capturesFromTheWindow_saysWhenTheShortcutIsUnava
     EXPECT_FALSE(find<QLabel>("shortcutUnavailable")->isVisible());
     store.setSessionShortcutAvailable(false);
     EXPECT_TRUE(find<QLabel>("shortcutUnavailable")->isVisible());
+    // Where the desktop binds keys itself, it says where.
+    window.setDesktopBindsShortcuts(true);
+    EXPECT_TRUE(find<QLabel>("shortcutUnavailable")->text().contains("tovik capture"));
     EXPECT_EQ(find("captureButton")->toolTip(), QStringLiteral("Add a capture (Ctrl+Shift+S)"));
     ASSERT_TRUE(preferences.save({QStringLiteral("K"), true, false, true, false}));
     EXPECT_EQ(find("captureButton")->toolTip(), QStringLiteral("Add a capture (Ctrl+Alt+K)"));
