@@ -7,6 +7,9 @@
 // Cases (a comma list; all by default), each plain and, with "+compositor", behind
 // xcompmgr started by the benchmark:
 //   first    the hot key through XTest in a fresh session (tovik ready)
+//   cold     the hot key once tovik has given back what it keeps for fast captures (the
+//            overlay window, grab buffers), as after 10 s between sessions; a tovik of its
+//            own trims after 1 s (TOVIK_IDLE_TRIM_MS) and each run waits 1.5 s before the key
 //   command  `tovik capture` launched as a desktop shortcut would, in a fresh session
 //   later    the hot key while the floating toolbar is shown after one confirmed capture,
 //            a terminal under the toolbar that repaints what it uncovers
@@ -46,14 +49,19 @@ constexpr int defaultRuns = 30;
 // Time for the app to settle between runs, so that each press meets an idle app.
 constexpr int defaultPauseMs = 300;
 constexpr int warmUpRuns = 2;
+// The cold case's quiet period before tovik trims, and the idle time before each of its keys.
+constexpr int coldTrimMs = 1000;
+constexpr int coldPauseMs = 1500;
 const QStringList allCases = {
     QStringLiteral("first"),
+    QStringLiteral("cold"),
     QStringLiteral("command"),
     QStringLiteral("later"),
     QStringLiteral("encoding"),
     QStringLiteral("export"),
     QStringLiteral("paste"),
     QStringLiteral("first+compositor"),
+    QStringLiteral("cold+compositor"),
     QStringLiteral("command+compositor"),
     QStringLiteral("later+compositor"),
     QStringLiteral("encoding+compositor"),
@@ -83,11 +91,12 @@ public:
         , pauseMs_(pauseMs) {}
 
     // One case: `trigger` starts a capture; Esc brings tovik back to `phase`.
+    // `pauseMs`, when given, replaces the idle time before each trigger.
     bool run(const QString& name, const std::function<TovikDriver::Clock::time_point()>& trigger,
-             const QString& phase, StallWatchdog& watchdog) {
+             const QString& phase, StallWatchdog& watchdog, int pauseMs = -1) {
         Result result{name, {}, 0};
         for (int run = 1 - warmUpRuns; run <= runs_; ++run) {
-            QThread::msleep(ulong(pauseMs_));
+            QThread::msleep(ulong(pauseMs < 0 ? pauseMs_ : pauseMs));
             watchdog.reset();
             const auto started = trigger();
             const auto shown = driver_.waitForOverlay(5s);
@@ -160,20 +169,37 @@ bool runCases(TovikDriver& driver, Bench& bench, const QStringList& cases, bool 
     const auto wanted = [&](const char* name) {
         return cases.contains(QLatin1String(name) + suffix);
     };
-    if (!wanted("first") && !wanted("command") && !wanted("later") && !wanted("encoding") &&
-        !wanted("export") && !wanted("paste"))
+    if (!wanted("first") && !wanted("cold") && !wanted("command") && !wanted("later") &&
+        !wanted("encoding") && !wanted("export") && !wanted("paste"))
         return true;
     if (composited && !driver.startCompositor()) {
         std::fprintf(stderr, "capture_latency: xcompmgr did not start\n");
         return false;
+    }
+    const auto hotKey = [&] { return driver.pressHotKey(); };
+    const QString ready = QStringLiteral("ready");
+    if (wanted("cold")) {
+        if (!driver.startTovik(coldTrimMs)) {
+            std::fprintf(stderr, "capture_latency: tovik did not start\n");
+            return false;
+        }
+        StallWatchdog watchdog(driver.socketPath());
+        const bool ok =
+            bench.run(QStringLiteral("cold") + suffix, hotKey, ready, watchdog, coldPauseMs);
+        driver.stopTovik();
+        if (!ok)
+            return false;
+        if (!wanted("first") && !wanted("command") && !wanted("later") && !wanted("encoding") &&
+            !wanted("export") && !wanted("paste")) {
+            driver.stopCompositor();
+            return true;
+        }
     }
     if (!driver.startTovik()) {
         std::fprintf(stderr, "capture_latency: tovik did not start\n");
         return false;
     }
     StallWatchdog watchdog(driver.socketPath());
-    const QString ready = QStringLiteral("ready");
-    const auto hotKey = [&] { return driver.pressHotKey(); };
     bool ok = true;
     if (ok && wanted("first"))
         ok = bench.run(QStringLiteral("first") + suffix, hotKey, ready, watchdog);

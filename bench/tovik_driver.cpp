@@ -221,7 +221,11 @@ void TovikDriver::stopClients() {
     stop(pasteTarget_);
 }
 
-bool TovikDriver::startTovik() {
+bool TovikDriver::startTovik(int idleTrimMs) {
+    QProcessEnvironment env = environment_;
+    if (idleTrimMs > 0)
+        env.insert(QStringLiteral("TOVIK_IDLE_TRIM_MS"), QString::number(idleTrimMs));
+    process_.setProcessEnvironment(env);
     process_.start(executable(), {});
     if (!process_.waitForStarted())
         return false;

@@ -35,8 +35,9 @@ public:
     /** Paints the desktop plain white, so the overlay's dimming is plain to see; also as the
      *  root pixmap a compositing manager paints behind the windows. */
     void whitenDesktop();
-    /** Starts tovik and waits until it answers on its control socket. */
-    bool startTovik();
+    /** Starts tovik and waits until it answers on its control socket; with `idleTrimMs`, tovik
+     *  gives back what it keeps for fast captures after that much quiet instead of 10 s. */
+    bool startTovik(int idleTrimMs = 0);
     void stopTovik();
     qint64 pid() const { return process_.processId(); }
     QString socketPath() const;

@@ -20,6 +20,7 @@ public:
     using Trim = std::function<void()>;
 
     // `trim` returns free memory to the system; the default asks the C library to.
+    // TOVIK_IDLE_TRIM_MS in the environment replaces `quietPeriod` (for benchmarks).
     IdleMemoryTrim(SessionStore& store, std::chrono::milliseconds quietPeriod,
                    Trim trim = trimFreeMemory, QObject* parent = nullptr);
 
