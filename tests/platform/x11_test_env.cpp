@@ -45,20 +45,6 @@ quint32 cardinal(xcb_connection_t* conn, xcb_window_t window, const char* name) 
 
 } // namespace
 
-ToolResult runTool(const QString& program, const QStringList& arguments,
-                   std::chrono::milliseconds timeout) {
-    QProcess process;
-    process.start(program, arguments);
-    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; },
-                         int(timeout.count()))) {
-        process.kill();
-        process.waitForFinished();
-        return {};
-    }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput()};
-}
-
 bool xdotool(const QStringList& arguments) {
     return runTool(QStringLiteral("xdotool"), arguments).exitCode == 0;
 }

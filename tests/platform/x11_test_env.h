@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/run_tool.h"
+
 #include "platform/desktop.h"
 
 #include <QImage>
@@ -17,15 +19,6 @@ namespace tovik::x11test {
 
 using namespace std::chrono_literals;
 
-struct ToolResult {
-    int exitCode = -1; // -1 when the tool did not finish in time
-    QByteArray output;
-};
-
-// Runs a program to its end while this process keeps serving its events: tools such as
-// xclip read the clipboard this process owns through them.
-ToolResult runTool(const QString& program, const QStringList& arguments,
-                   std::chrono::milliseconds timeout = 10s);
 // Real X input through XTest (xdotool); true when it succeeded.
 bool xdotool(const QStringList& arguments);
 // The clipboard's `target` as another client reads it (xclip), or "<failed>".

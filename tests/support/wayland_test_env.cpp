@@ -61,20 +61,6 @@ protected:
 
 } // namespace
 
-ToolResult runTool(const QString& program, const QStringList& arguments,
-                   std::chrono::milliseconds timeout) {
-    QProcess process;
-    process.start(program, arguments);
-    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; },
-                         int(timeout.count()))) {
-        process.kill();
-        process.waitForFinished();
-        return {};
-    }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput()};
-}
-
 bool giveKeySerial(QWindow* window) {
     KeyPresses presses;
     window->installEventFilter(&presses);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/run_tool.h"
+
 #include <QColor>
 #include <QImage>
 #include <QList>
@@ -15,16 +17,6 @@
 namespace tovik::waylandtest {
 
 using namespace std::chrono_literals;
-
-struct ToolResult {
-    int exitCode = -1; // -1 when the tool did not finish in time
-    QByteArray output;
-};
-
-// Runs a program to its end while this process keeps serving its events: tools such as
-// wl-paste read the clipboard this process owns through them.
-ToolResult runTool(const QString& program, const QStringList& arguments,
-                   std::chrono::milliseconds timeout = 10s);
 
 // Presses and releases Shift through a virtual keyboard and waits until `window`, which has
 // the keyboard focus, has seen it. Qt sets the clipboard with the serial of the last key or
