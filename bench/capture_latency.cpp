@@ -241,13 +241,16 @@ bool runCases(TovikDriver& driver, Bench& bench, const QStringList& cases, bool 
     if (ok && wanted("paste")) {
         // The session pastes into the application it came from: the terminal, once a capture
         // has started from it.
-        ok = driver.startPasteTarget();
-        driver.pressHotKey();
-        ok = ok && driver.waitForOverlay(5s);
-        driver.pressEscape();
-        ok = ok && driver.waitForPhase(QStringLiteral("monitoring"), 5s);
+        const char* problem = nullptr;
+        if (!driver.startPasteTarget())
+            problem = "the terminal did not start or take the focus";
+        else if (driver.pressHotKey(); !driver.waitForOverlay(5s))
+            problem = "no overlay showed within 5 s of the hot key";
+        else if (driver.pressEscape(); !driver.waitForPhase(QStringLiteral("monitoring"), 5s))
+            problem = "Esc did not end the capture within 5 s";
+        ok = problem == nullptr;
         if (!ok)
-            std::fprintf(stderr, "capture_latency: the paste target was not set up\n");
+            std::fprintf(stderr, "capture_latency: the paste target was not set up: %s\n", problem);
         else
             ok = bench.runCommand(QStringLiteral("paste") + suffix, QStringLiteral("paste"),
                                   watchdog);

@@ -8,7 +8,7 @@
 #
 # Clipboard: Qt sets the selection with the serial of the last key or button event the window
 # had, and sway refuses a selection without one, so a window owns the clipboard only after
-# such an event (giveKeySerial in tests/support/wayland_test_env.h).
+# such an event (a click or a key in one of its windows).
 #
 # The command gets WAYLAND_DISPLAY, SWAYSOCK, DBUS_SESSION_BUS_ADDRESS, XDG_SESSION_TYPE=wayland,
 # XDG_CURRENT_DESKTOP=sway, QT_QPA_PLATFORM=wayland and a throwaway HOME, XDG_CONFIG_HOME and
