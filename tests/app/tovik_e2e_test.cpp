@@ -11,6 +11,7 @@
 #include "platform/x11_test_env.h"
 #include "shortcuts/shortcut_preferences.h"
 #include "support/store_fixture.h"
+#include "support/tovik_process.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,49 +34,6 @@ QString num(int value) {
     return QString::number(value);
 }
 
-// tovik with runtime and configuration folders of its own, which `tovik <command>` and
-// the other programs this process starts share.
-class TovikProcess {
-public:
-    TovikProcess() {
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime_.path()));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config_.path()));
-        qunsetenv("TOVIK_TRACE");
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    }
-    ~TovikProcess() {
-        process_.kill();
-        process_.waitForFinished();
-    }
-    /** Launches it and waits until its control socket answers. */
-    bool start() {
-        process_.start(QStringLiteral(TOVIK_EXECUTABLE), {});
-        return process_.waitForStarted() &&
-               QTest::qWaitFor([this] { return !running() || !status().isEmpty(); }, 10000) &&
-               running();
-    }
-    /** Its exit code once ended (SIGTERM first, as a desktop session quits, if asked); or -1. */
-    int waitForExit(bool terminate = false) {
-        if (terminate && running())
-            ::kill(pid_t(pid()), SIGTERM);
-        const bool ended = QTest::qWaitFor([this] { return !running(); }, 5000);
-        return ended && process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
-    }
-    QJsonObject status() const {
-        const auto answer = sendControlCommand(socketPath(), "status", std::chrono::seconds(2));
-        return answer ? *answer : QJsonObject();
-    }
-    bool waitForPhase(const QString& phase) const {
-        return QTest::qWaitFor([&] { return status().value("phase").toString() == phase; }, 5000);
-    }
-    QString socketPath() const { return runtime_.filePath(QStringLiteral("tovik.sock")); }
-    bool running() const { return process_.state() != QProcess::NotRunning; }
-    qint64 pid() const { return process_.processId(); }
-
-private:
-    QTemporaryDir runtime_, config_;
-    QProcess process_;
-};
 ToolResult runTovik(const QStringList& arguments) {
     return runTool(QStringLiteral(TOVIK_EXECUTABLE), arguments);
 }

@@ -11,6 +11,7 @@
 #include "control/control_protocol.h"
 #include "shortcuts/shortcut_preferences.h"
 #include "support/store_fixture.h"
+#include "support/tovik_process.h"
 #include "support/wayland_test_env.h"
 
 #include <QDir>
@@ -109,47 +110,6 @@ bool drag(QPoint from, QPoint to) {
                     num(middle.y()), "move", num(to.x()), num(to.y()), "release"});
 }
 
-// tovik in the desktop's runtime folder (the compositor's socket is there too) with a
-// configuration folder of its own.
-class TovikProcess {
-public:
-    TovikProcess() {
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config_.path()));
-        qunsetenv("TOVIK_TRACE");
-        process_.setProcessChannelMode(QProcess::ForwardedChannels);
-    }
-    ~TovikProcess() {
-        process_.kill();
-        process_.waitForFinished();
-    }
-    bool start() {
-        process_.start(QStringLiteral(TOVIK_EXECUTABLE), {});
-        return process_.waitForStarted() &&
-               QTest::qWaitFor([this] { return !running() || !status().isEmpty(); }, 20000) &&
-               running();
-    }
-    QJsonObject status() const {
-        const QString socket =
-            QDir(qEnvironmentVariable("XDG_RUNTIME_DIR")).filePath(controlProtocol::socketName());
-        const auto answer = sendControlCommand(socket, "status", std::chrono::seconds(2));
-        return answer ? *answer : QJsonObject();
-    }
-    bool waitForPhase(const QString& phase) const {
-        return QTest::qWaitFor([&] { return status().value("phase").toString() == phase; }, 20000);
-    }
-    bool running() const { return process_.state() != QProcess::NotRunning; }
-    qint64 pid() const { return process_.processId(); }
-    int quit() {
-        ::kill(pid_t(pid()), SIGTERM);
-        return process_.waitForFinished(10000) && process_.exitStatus() == QProcess::NormalExit
-                   ? process_.exitCode()
-                   : -1;
-    }
-
-private:
-    QTemporaryDir config_;
-    QProcess process_;
-};
 ToolResult runTovik(const QStringList& arguments) {
     return runTool(QStringLiteral(TOVIK_EXECUTABLE), arguments, 30s);
 }
@@ -200,7 +160,7 @@ protected:
         paste = centre(toolbar, "pasteButton");
         ASSERT_TRUE(tovik.start());
     }
-    void TearDown() override { EXPECT_EQ(tovik.running() ? tovik.quit() : 0, 0); }
+    void TearDown() override { EXPECT_EQ(tovik.running() ? tovik.waitForExit(true) : 0, 0); }
 
     // Both overlays full screen, each on its output.
     bool waitForOverlays() {
@@ -231,7 +191,7 @@ protected:
 
     QList<TestScreen> screens;
     QPoint pen, paste; // where to click, from the widgets' own layout
-    TovikProcess tovik;
+    TovikProcess tovik{TovikProcess::Runtime::desktops, 20s};
 };
 
 // Ctrl+Shift+S bound in sway: both outputs frozen and dimmed; Esc ends the capture.
