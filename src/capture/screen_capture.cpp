@@ -39,8 +39,10 @@ QCoro::Task<Expected<QList<DisplaySnapshot>>> captureDisplays(ScreenSource& sour
         if (!screen.displayId)
             continue;
         Expected<QImage> image = source.grab(screen, pixelSize(screen));
+        // A desktop that asks while it captures (a portal) tells of a refusal only then.
         if (!image)
-            co_return image.failure();
+            co_return source.preflightAccess() ? image.failure()
+                                               : Failure::of(ScreenCaptureError::permission);
         snapshots.append(DisplaySnapshot{std::move(image).value(), screen, *screen.displayId});
     }
     if (snapshots.isEmpty())

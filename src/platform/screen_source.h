@@ -29,7 +29,8 @@ public:
     ScreenSource(const ScreenSource&) = delete;
     ScreenSource& operator=(const ScreenSource&) = delete;
 
-    /** Whether capturing is allowed, without asking; false when not yet granted. */
+    /** Whether capturing is allowed, without asking; false when not yet granted, or once the
+     *  user refused while a capture was taken. */
     virtual bool preflightAccess() = 0;
     /** Asks the user for access; false when refused. */
     virtual bool requestAccess() = 0;

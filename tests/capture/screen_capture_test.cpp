@@ -29,6 +29,12 @@ TEST_F(CaptureDisplaysTest, permission_askedOnlyWhenMissingAndRefusalGrabsNothin
     source.requestAnswer = false;
     EXPECT_TRUE(run().failure().is(ScreenCaptureError::permission));
     EXPECT_TRUE(source.grabs.isEmpty());
+
+    // Refused while capturing, as a portal's question is answered: the same error.
+    source.preflightAnswer = source.requestAnswer = true;
+    source.onGrab = [this](int) { source.preflightAnswer = false; };
+    source.grabErrors[0] = QStringLiteral("The desktop refused the request.");
+    EXPECT_TRUE(run().failure().is(ScreenCaptureError::permission));
 }
 
 TEST_F(CaptureDisplaysTest, snapshotsInScreenOrderAtTruncatedPixelSize_unmatchedSkipped) {
