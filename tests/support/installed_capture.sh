@@ -17,9 +17,25 @@ wait_for() {
   exit 1
 }
 
+# The capture's phase starts before its screens are grabbed: the drag and the keys wait for the
+# overlay, a window of tovik's as large as the screen, to be shown and to have the keyboard.
+wait_for_overlay() {
+  local screen
+  screen=$(xdotool getdisplaygeometry | tr ' ' x)
+  for _ in $(seq 100); do
+    for window in $(xdotool search --onlyvisible --class tovik 2>/dev/null); do
+      xdotool getwindowgeometry "$window" | grep -q "Geometry: $screen" &&
+        [ "$(xdotool getwindowfocus 2>/dev/null)" = "$window" ] && return 0
+    done
+    sleep 0.1
+  done
+  echo "installed_capture: no overlay covered the screen with the keyboard" >&2
+  exit 1
+}
+
 wait_for '"phase"'
 "$tovik" capture
-wait_for '"phase": "capturing"'
+wait_for_overlay
 xdotool mousemove 300 300 mousedown 1 mousemove 500 400 mousemove 700 500 mouseup 1
 xdotool type --delay 20 "Installed capture"
 xdotool key ctrl+Return
