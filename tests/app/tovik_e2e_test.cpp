@@ -2,14 +2,12 @@
 // xfwm4 too), driven through xdotool, the tray, the command line, the control socket and
 // what the X server shows.
 #include "app/capture_row.h"
-#include "app/floating_toolbar.h"
 #include "app/session_window.h"
-#include "capture/ui/capture_draft.h"
-#include "capture/ui/capture_editor.h"
 #include "capture/ui/capture_overlay_window.h"
 #include "control/control_client.h"
 #include "platform/x11_test_env.h"
 #include "shortcuts/shortcut_preferences.h"
+#include "support/control_places.h"
 #include "support/store_fixture.h"
 #include "support/tovik_process.h"
 
@@ -140,24 +138,12 @@ protected:
     }
     // Where tovik draws its controls, read off the same widgets laid out here.
     void SetUp() override {
-        ShortcutPreferences preferences(exportDir.filePath(QStringLiteral("tovik.conf")));
-        FloatingToolbar toolbar(store, preferences);
-        CaptureDraft draft;
-        CaptureEditor editor(&draft, 1);
-        toolbar.resize(foldedToolbar);
-        editor.resize(CaptureEditor::maximumWidth, CaptureEditor::panelHeight);
-        for (QWidget* widget : {static_cast<QWidget*>(&toolbar), static_cast<QWidget*>(&editor)}) {
-            widget->setAttribute(Qt::WA_DontShowOnScreen);
-            widget->show();
-        }
-        QCoreApplication::processEvents();
-        const auto centre = [](QWidget& root, const char* name) {
-            const auto* child = root.findChild<QWidget*>(QString::fromLatin1(name));
-            return child ? child->mapTo(&root, child->rect().center()) : QPoint(-1, -1);
-        };
-        pen = centre(editor, "penButton");
-        stripToggle = centre(toolbar, "stripToggle");
-        paste = centre(toolbar, "pasteButton");
+        const QString settingsPath = exportDir.filePath(QStringLiteral("tovik.conf"));
+        const ControlPlaces places = controlPlaces(store, settingsPath);
+        pen = places.pen;
+        stripToggle = places.stripToggle;
+        paste = places.paste;
+        ShortcutPreferences preferences(settingsPath);
 
         // The session window with the two captures of the review test.
         addCapture({10, 10, 200, 120}, firstNote);
@@ -169,8 +155,8 @@ protected:
         const QList<CaptureRow*> rows = window.findChildren<CaptureRow*>();
         firstRow =
             rows.isEmpty() ? QPoint(-1, -1) : rows[0]->mapTo(&window, rows[0]->rect().center());
-        commentEditor = centre(window, "commentEditor");
-        copyAll = centre(window, "copyAllButton");
+        commentEditor = centreOf(window, "commentEditor");
+        copyAll = centreOf(window, "copyAllButton");
     }
     // Every test ends with the orderly quit the desktop session asks for (SIGTERM).
     void TearDown() override { EXPECT_EQ(tovik.running() ? tovik.waitForExit(true) : 0, 0); }

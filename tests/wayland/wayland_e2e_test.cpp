@@ -2,14 +2,12 @@
 // tests/support/with_wayland.sh: a pattern on each output, the capture started by a sway key
 // binding and by `tovik capture`, overlays on both outputs, a region with a pen stroke and a
 // comment, and the toolbar's Paste, which on Wayland puts everything on the clipboard.
-#include "app/floating_toolbar.h"
 #include "capture/ui/capture_canvas.h"
-#include "capture/ui/capture_draft.h"
-#include "capture/ui/capture_editor.h"
 #include "capture/ui/capture_overlay_window.h"
 #include "control/control_client.h"
 #include "control/control_protocol.h"
 #include "shortcuts/shortcut_preferences.h"
+#include "support/control_places.h"
 #include "support/store_fixture.h"
 #include "support/tovik_process.h"
 #include "support/wayland_test_env.h"
@@ -141,23 +139,10 @@ protected:
     }
     void SetUp() override {
         screens = testScreens();
-        ShortcutPreferences preferences(exportDir.filePath(QStringLiteral("tovik.conf")));
-        FloatingToolbar toolbar(store, preferences);
-        CaptureDraft draft;
-        CaptureEditor editor(&draft, 1);
-        toolbar.resize(SessionStore::toolbarSize(false));
-        editor.resize(CaptureEditor::maximumWidth, CaptureEditor::panelHeight);
-        for (QWidget* widget : {static_cast<QWidget*>(&toolbar), static_cast<QWidget*>(&editor)}) {
-            widget->setAttribute(Qt::WA_DontShowOnScreen);
-            widget->show();
-        }
-        QCoreApplication::processEvents();
-        const auto centre = [](QWidget& root, const char* name) {
-            const auto* child = root.findChild<QWidget*>(QString::fromLatin1(name));
-            return child ? child->mapTo(&root, child->rect().center()) : QPoint(-1, -1);
-        };
-        pen = centre(editor, "penButton");
-        paste = centre(toolbar, "pasteButton");
+        const ControlPlaces places =
+            controlPlaces(store, exportDir.filePath(QStringLiteral("tovik.conf")));
+        pen = places.pen;
+        paste = places.paste;
         ASSERT_TRUE(tovik.start());
     }
     void TearDown() override { EXPECT_EQ(tovik.running() ? tovik.waitForExit(true) : 0, 0); }
