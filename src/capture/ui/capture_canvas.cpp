@@ -132,6 +132,18 @@ void CaptureCanvas::paintHint(QPainter& painter) const {
                      Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, hintText);
 }
 
+bool CaptureCanvas::event(QEvent* event) {
+    // Qt queues a repaint of every child it shows. The canvas shows only with its window,
+    // whose first expose paints it whole: that repaint would draw the full screen twice.
+    if (event->type() == QEvent::UpdateLater)
+        return true;
+    return QWidget::event(event);
+}
+
+// No focus cue to draw; QWidget's default repaints the whole screen on each focus change.
+void CaptureCanvas::focusInEvent(QFocusEvent*) {}
+void CaptureCanvas::focusOutEvent(QFocusEvent*) {}
+
 void CaptureCanvas::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     // Source and target rectangles rather than a device pixel ratio on the image: setting one

@@ -27,6 +27,14 @@ std::unique_ptr<CaptureOverlayWindow> openOverlay(QRect screen, OverlayCallbacks
     return overlay;
 }
 
+struct PaintCounter : QObject {
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
 // The overlay takes the keyboard from the window that had it; keys reach it even after
 // another client took the focus, and go back to the window once the overlay closed.
 TEST(OverlayX11, keysArriveAfterAnotherClientTakesTheFocus_andAreFreeOnceClosed) {
@@ -65,6 +73,20 @@ TEST(OverlayX11, keysArriveAfterAnotherClientTakesTheFocus_andAreFreeOnceClosed)
     ASSERT_TRUE(xdotool({"type", "--delay", "30", "ok"}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return other.text() == "ok"; }))
         << other.text().toStdString();
+}
+
+// Each full-screen paint is a screen's worth of pixels on the hot key's path: showing the
+// overlay and giving it the keyboard paints the frozen screen once.
+TEST(OverlayX11, showingAndTakingTheKeyboardPaintsTheScreenOnce) {
+    auto overlay = openOverlay(QGuiApplication::primaryScreen()->geometry());
+    auto* canvas = overlay->findChild<QWidget*>(QStringLiteral("captureCanvas"));
+    ASSERT_NE(canvas, nullptr);
+    PaintCounter paints;
+    canvas->installEventFilter(&paints);
+    overlay->makeKey();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(overlay.get()));
+    QTest::qWait(200);
+    EXPECT_EQ(paints.count, 1);
 }
 
 // Two monitors side by side: each overlay covers its own, and a drag that starts on one stays
