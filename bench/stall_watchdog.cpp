@@ -2,12 +2,20 @@
 
 #include "control/control_client.h"
 
+#include <algorithm>
+
 namespace {
 
 using namespace std::chrono_literals;
 
 // Often enough to catch a stall of two frames, rarely enough not to make one.
 constexpr auto pingInterval = 4ms;
+
+qint64 nowUs() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 } // namespace
 
@@ -25,17 +33,22 @@ void StallWatchdog::reset() {
 }
 
 double StallWatchdog::longestMs() const {
-    return double(longestUs_.load()) / 1000.0;
+    // A ping still unanswered counts for as long as it has waited: the stall it measures
+    // may outlast the case.
+    qint64 us = longestUs_.load();
+    if (const qint64 sent = sentUs_.load(); sent > 0)
+        us = std::max(us, nowUs() - sent);
+    return double(us) / 1000.0;
 }
 
 void StallWatchdog::run() {
     while (!stop_) {
-        const auto sent = std::chrono::steady_clock::now();
+        const qint64 sent = nowUs();
+        sentUs_ = sent;
         const bool answered =
             bool(tovik::sendControlCommand(socketPath_, QStringLiteral("status"), 5s));
-        const auto us = std::chrono::duration_cast<std::chrono::microseconds>(
-                            std::chrono::steady_clock::now() - sent)
-                            .count();
+        sentUs_ = 0;
+        const qint64 us = nowUs() - sent;
         if (answered) {
             qint64 longest = longestUs_.load();
             while (us > longest && !longestUs_.compare_exchange_weak(longest, us)) {

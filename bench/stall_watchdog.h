@@ -29,5 +29,7 @@ private:
     std::atomic<bool> stop_{false};
     // Microseconds, so the value fits an atomic integer.
     std::atomic<qint64> longestUs_{0};
+    // When the ping under way was sent (steady clock), 0 between pings.
+    std::atomic<qint64> sentUs_{0};
     std::thread thread_;
 };
