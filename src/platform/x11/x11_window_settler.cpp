@@ -193,8 +193,9 @@ bool X11WindowSettler::eventFilter(QObject* watched, QEvent* event) {
     if (type != QEvent::Hide) {
         // Where it is on the screen, read while it is shown: by the time Qt reports the
         // hide its unmap has gone out, and the window manager may already have taken the
-        // frame down.
-        if (window->isExposed())
+        // frame down. A repeated expose moves nothing, and the server may still be busy
+        // with the drawing it asks for: no round trip then.
+        if (window->isExposed() && (type != QEvent::Expose || !shown_.contains(id)))
             shown_.insert(id, topWindow(id));
         return false;
     }
