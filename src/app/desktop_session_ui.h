@@ -34,7 +34,8 @@ public:
     // Takes a closed overlay of the same screen when there is one.
     std::unique_ptr<OverlayWindow> createOverlay(const DisplaySnapshot& snapshot, qint64 number,
                                                  OverlayCallbacks callbacks) override;
-    // Destroys the closed overlays kept for the next capture, and their screen-sized buffers.
+    // Destroys the closed overlays kept for the next capture, and their screen-sized buffers,
+    // but the largest: a fresh one faults in its buffer on this thread while the user waits.
     void releaseSpareOverlays();
     void showSessionWindow() override;
     void hideSessionWindow() override;

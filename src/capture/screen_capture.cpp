@@ -38,7 +38,7 @@ QCoro::Task<Expected<QList<DisplaySnapshot>>> captureDisplays(ScreenSource& sour
             co_return Failure::cancelled();
         if (!screen.displayId)
             continue;
-        Expected<QImage> image = source.grab(screen, pixelSize(screen));
+        Expected<QImage> image = co_await source.grab(screen, pixelSize(screen));
         // A desktop that asks while it captures (a portal) tells of a refusal only then.
         if (!image)
             co_return source.preflightAccess() ? image.failure()

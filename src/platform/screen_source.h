@@ -43,8 +43,8 @@ public:
      *  covered is drawn again, so that grabs see neither them nor their ghosts. */
     virtual QCoro::Task<> settle() = 0;
     /** The whole screen at pixelSize device pixels without this app's windows; the platform's error
-     * otherwise. */
-    virtual Expected<QImage> grab(const ScreenInfo& screen, QSize pixelSize) = 0;
+     *  otherwise. The event loop runs while the pixels are read. */
+    virtual QCoro::Task<Expected<QImage>> grab(const ScreenInfo& screen, QSize pixelSize) = 0;
     /** Makes ahead what a capture needs, so that the first capture after start-up is as fast
      *  as later ones. */
     virtual void warmUp() {}

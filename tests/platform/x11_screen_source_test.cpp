@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <optional>
 #include <thread>
 
 namespace tovik {
@@ -25,6 +26,12 @@ QImage pattern(QSize size, quint32 seed) {
         for (int x = 0; x < size.width(); ++x)
             image.setPixel(x, y, qRgb(x * 7 + seed, y * 13 + seed, x + y + seed * 3));
     return image;
+}
+
+Expected<QImage> grabNow(X11ScreenSource& source, const ScreenInfo& screen, QSize size) {
+    std::optional<Expected<QImage>> image;
+    QCoro::waitFor([&]() -> QCoro::Task<> { image = co_await source.grab(screen, size); }());
+    return *image;
 }
 
 // An undecorated window of another client at the bottom of the stack that, like a real
@@ -125,7 +132,7 @@ TEST(X11ScreenSourceBeforeRandrMonitors, theOutputOrTheWholeScreen_matchesQtsScr
     const QList<ScreenInfo> screens = source.screens();
     ASSERT_EQ(screens.size(), 1);
     EXPECT_TRUE(screens[0].displayId.has_value());
-    const Expected<QImage> image = source.grab(screens[0], QSize(2560, 1440));
+    const Expected<QImage> image = grabNow(source, screens[0], QSize(2560, 1440));
     ASSERT_TRUE(image.ok()) << image.failure().message().toStdString();
     EXPECT_EQ(image->copy(area), pattern(area.size(), 4));
 }
@@ -140,7 +147,7 @@ protected:
         for (const ScreenInfo& screen : source.screens()) {
             if (screen.name != name)
                 continue;
-            Expected<QImage> image = source.grab(screen, screen.geometry.size());
+            Expected<QImage> image = grabNow(source, screen, screen.geometry.size());
             EXPECT_TRUE(image.ok()) << (image ? "" : image.failure().message().toStdString());
             return image ? *image : QImage();
         }

@@ -37,18 +37,18 @@ public:
     QList<ScreenInfo> screens() override { return screenList; }
     void windowsWillHide() override {}
     QCoro::Task<> settle() override { co_return; }
-    Expected<QImage> grab(const ScreenInfo& screen, QSize pixelSize) override {
+    QCoro::Task<Expected<QImage>> grab(const ScreenInfo& screen, QSize pixelSize) override {
         grabs.append(Grab{screen, pixelSize});
         const int index = int(screenList.indexOf(screen));
         if (onGrab)
             onGrab(index);
         if (grabErrors.contains(index))
-            return Failure::platform(grabErrors.value(index));
+            co_return Failure::platform(grabErrors.value(index));
         if (images.contains(index))
-            return images.value(index);
+            co_return images.value(index);
         QImage image(pixelSize, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::darkCyan);
-        return image;
+        co_return image;
     }
 };
 

@@ -86,10 +86,11 @@ QCoro::Task<> WaylandScreenSource::settle() {
         refused_ = true;
 }
 
-Expected<QImage> WaylandScreenSource::grab(const ScreenInfo& screen, QSize pixelSize) {
+QCoro::Task<Expected<QImage>> WaylandScreenSource::grab(const ScreenInfo& screen,
+                                                        QSize pixelSize) {
     if (!desktop_)
-        return desktop_.failure();
-    return cutScreen(*desktop_, desktopArea_, screen, pixelSize);
+        co_return desktop_.failure();
+    co_return cutScreen(*desktop_, desktopArea_, screen, pixelSize);
 }
 
 Expected<QImage> cutScreen(const QImage& desktop, const QRect& desktopArea,

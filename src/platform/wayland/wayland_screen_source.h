@@ -23,7 +23,7 @@ public:
     QList<ScreenInfo> screens() override;
     void windowsWillHide() override { windowsHidden_ = true; }
     QCoro::Task<> settle() override;
-    Expected<QImage> grab(const ScreenInfo& screen, QSize pixelSize) override;
+    QCoro::Task<Expected<QImage>> grab(const ScreenInfo& screen, QSize pixelSize) override;
 
 private:
     QDBusConnection bus_;

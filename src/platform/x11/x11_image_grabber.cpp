@@ -7,7 +7,6 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
-#include <algorithm>
 #include <cstring>
 
 namespace tovik {
@@ -66,6 +65,7 @@ X11ImageGrabber::X11ImageGrabber(XcbConnection& conn)
 }
 
 X11ImageGrabber::~X11ImageGrabber() {
+    const std::scoped_lock lock(mutex_);
     for (const std::shared_ptr<Segment>& segment : std::as_const(segments_))
         detach(*segment);
 }
@@ -95,6 +95,7 @@ bool X11ImageGrabber::readsScreenFormat() const {
 }
 
 Expected<QImage> X11ImageGrabber::grab(const QRect& rect) {
+    const std::scoped_lock lock(mutex_);
     if (!conn_.isValid())
         return Failure::platform(QStringLiteral("The connection to the X server was lost."));
     if (!formatSupported_)
@@ -110,8 +111,8 @@ Expected<QImage> X11ImageGrabber::grab(const QRect& rect) {
 }
 
 std::shared_ptr<X11ImageGrabber::Segment> X11ImageGrabber::freeSegment(qsizetype bytes) {
-    // Held here alone: no image is left on it. Only this thread makes images on a segment,
-    // so one it sees free stays free.
+    // Held here alone: no image is left on it. Images are made under the lock alone, so one
+    // seen free stays free.
     for (const std::shared_ptr<Segment>& segment : std::as_const(segments_)) {
         if (segment.use_count() == 1 && segment->bytes >= bytes)
             return segment;
@@ -153,12 +154,9 @@ void X11ImageGrabber::detach(const Segment& segment) {
 }
 
 void X11ImageGrabber::releaseSpareSegments() {
-    const auto largest =
-        std::max_element(segments_.cbegin(), segments_.cend(),
-                         [](const auto& a, const auto& b) { return a->bytes < b->bytes; });
-    const std::shared_ptr<Segment> kept = largest != segments_.cend() ? *largest : nullptr;
+    const std::scoped_lock lock(mutex_);
     segments_.removeIf([&](const std::shared_ptr<Segment>& segment) {
-        if (segment == kept || segment.use_count() > 1)
+        if (segment.use_count() > 1)
             return false;
         detach(*segment);
         return true;

@@ -7,6 +7,7 @@
 #include <QRect>
 
 #include <memory>
+#include <mutex>
 
 namespace tovik {
 
@@ -16,7 +17,7 @@ class XcbConnection;
 // shared-memory segment and the image is that segment: no copy, and no fresh screen-sized
 // block (a page fault per page) per capture. A segment is written again once no image on
 // it is left; a grab while every segment is in use (one snapshot per monitor) makes another.
-// Without MIT-SHM, GetImage's reply is copied.
+// Without MIT-SHM, GetImage's reply is copied. Grabs may run on any thread, one at a time.
 class X11ImageGrabber {
 public:
     explicit X11ImageGrabber(XcbConnection& conn);
@@ -27,7 +28,7 @@ public:
     /** The root window's pixels in `rect` (device pixels), opaque; the server's refusal otherwise.
      */
     Expected<QImage> grab(const QRect& rect);
-    /** Lets go of the segments no image uses but the largest, kept for the next grab. */
+    /** Lets go of the segments no image uses; the next grab attaches one again. */
     void releaseSpareSegments();
 
 private:
@@ -40,6 +41,7 @@ private:
     Expected<QImage> grabShared(const QRect& rect);
     Expected<QImage> grabPlain(const QRect& rect);
 
+    std::mutex mutex_; // guards what follows: grabs run on workers, releases on the owner
     XcbConnection& conn_;
     bool formatSupported_ = false;
     bool shmAvailable_ = false;

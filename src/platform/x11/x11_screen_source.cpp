@@ -4,8 +4,10 @@
 #include "platform/x11/x11_window_settler.h"
 #include "platform/x11/xcb_connection.h"
 
+#include <QCoro/QCoroFuture>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <xcb/randr.h>
 
@@ -18,6 +20,14 @@ namespace {
 constexpr quint32 outputsMinor = 2;
 constexpr quint32 currentResourcesMinor = 3;
 constexpr quint32 monitorsMinor = 5;
+
+Expected<QImage> grabScaled(X11ImageGrabber& grabber, const QRect& area, QSize pixelSize) {
+    Expected<QImage> image = grabber.grab(area);
+    if (!image || image->size() == pixelSize)
+        return image;
+    return image->scaled(pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
 } // namespace
 
 X11ScreenSource::X11ScreenSource(quint32 newestRandrMinor)
@@ -38,7 +48,10 @@ X11ScreenSource::X11ScreenSource(quint32 newestRandrMinor)
         randrMinor_ = std::min(version->minor_version, newestRandrMinor);
 }
 
-X11ScreenSource::~X11ScreenSource() = default;
+X11ScreenSource::~X11ScreenSource() {
+    // The worker reads through the grabber and the connection.
+    grabbing_.waitForFinished();
+}
 
 QList<ScreenInfo> X11ScreenSource::screens() {
     monitors_ = monitors();
@@ -67,7 +80,22 @@ QCoro::Task<> X11ScreenSource::settle() {
     return settler_->settle();
 }
 
-Expected<QImage> X11ScreenSource::grab(const ScreenInfo& screen, QSize pixelSize) {
+QCoro::Task<Expected<QImage>> X11ScreenSource::grab(const ScreenInfo& screen, QSize pixelSize) {
+    const Expected<QRect> area = grabArea(screen, pixelSize);
+    if (!area)
+        co_return area.failure();
+    // The server writes a screen's worth of pixels, a fresh buffer faults in page by page,
+    // and each pixel is marked opaque: on a worker, so that this thread goes on painting and
+    // answering other clients meanwhile.
+    QFuture<Expected<QImage>> grabbed =
+        QtConcurrent::run([grabber = grabber_.get(), rect = *area, pixelSize] {
+            return grabScaled(*grabber, rect, pixelSize);
+        });
+    grabbing_ = grabbed;
+    co_return co_await grabbed;
+}
+
+Expected<QRect> X11ScreenSource::grabArea(const ScreenInfo& screen, QSize pixelSize) {
     // A capture lists the screens and grabs them at once: the monitors read for the list
     // save a round trip per grab.
     std::optional<QRect> area = monitorArea(screen.displayId);
@@ -81,10 +109,7 @@ Expected<QImage> X11ScreenSource::grab(const ScreenInfo& screen, QSize pixelSize
     // Points × scale, truncated, can fall a pixel short of the monitor: cut rather than
     // resample so the pixels stay exact.
     const bool fits = pixelSize.width() <= area->width() && pixelSize.height() <= area->height();
-    Expected<QImage> image = grabber_->grab(fits ? QRect(area->topLeft(), pixelSize) : *area);
-    if (!image || image->size() == pixelSize)
-        return image;
-    return image->scaled(pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return fits ? QRect(area->topLeft(), pixelSize) : *area;
 }
 
 void X11ScreenSource::warmUp() {
@@ -96,8 +121,11 @@ void X11ScreenSource::warmUp() {
         for (const ScreenInfo& screen : all) {
             if (!screen.displayId)
                 continue;
-            if (Expected<QImage> image =
-                    grab(screen, screen.geometry.size() * screen.devicePixelRatio))
+            const QSize pixelSize = screen.geometry.size() * screen.devicePixelRatio;
+            const Expected<QRect> area = grabArea(screen, pixelSize);
+            if (!area)
+                continue;
+            if (Expected<QImage> image = grabScaled(*grabber_, *area, pixelSize))
                 held.append(*image);
         }
     }

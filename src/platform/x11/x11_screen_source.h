@@ -2,6 +2,7 @@
 
 #include "platform/screen_source.h"
 
+#include <QFuture>
 #include <QHash>
 
 #include <memory>
@@ -30,11 +31,11 @@ public:
     QList<ScreenInfo> screens() override;
     void windowsWillHide() override;
     QCoro::Task<> settle() override;
-    Expected<QImage> grab(const ScreenInfo& screen, QSize pixelSize) override;
+    QCoro::Task<Expected<QImage>> grab(const ScreenInfo& screen, QSize pixelSize) override;
 
     /** Makes and touches every grab buffer. */
     void warmUp() override;
-    /** Lets go of the grab buffers but one. */
+    /** Lets go of the grab buffers. */
     void releaseBuffers() override;
 
 private:
@@ -45,6 +46,8 @@ private:
         QRect pixels;
     };
 
+    /** The device pixels of the root window that show `screen`. */
+    Expected<QRect> grabArea(const ScreenInfo& screen, QSize pixelSize);
     QList<Monitor> monitors();
     QList<Monitor> randrMonitors();
     QList<Monitor> randrOutputs();
@@ -57,6 +60,7 @@ private:
     QList<Monitor> monitors_; // as last read
     QHash<quint32, QString> atomNames_;
     quint32 randrMinor_ = 0; // of RandR 1.x; 0 when the server has none or below 1.2
+    QFuture<Expected<QImage>> grabbing_; // the last grab, which may still be under way
 };
 
 } // namespace tovik
