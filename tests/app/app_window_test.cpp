@@ -36,12 +36,10 @@ struct AlertSeen {
     Qt::WindowFlags flags;
 };
 
-// The session fixture plus private preferences, for the app's windows; the fake screen
-// shows something desktop-like so that thumbnails have content.
+// The session fixture plus private preferences, for the app's windows.
 class AppWindowFixture : public StoreFixture {
 protected:
     AppWindowFixture() {
-        screens.images.insert(0, testing::desktopSnapshot(800, 600).image);
         preferences.setApply([](const ShortcutBinding&) { return true; });
     }
     // Records every alert and dismisses it at once.

@@ -103,24 +103,9 @@ bool clickAt(QPoint point) {
     return xdotool({"mousemove", num(point.x()), num(point.y()), "click", "1"});
 }
 
-// The screen's pixels in `wanted` (clipped to the screen) as the X server has them, saved
-// into the artefacts folder for a person to look at.
+// The screen's pixels in `wanted`, saved into the artefacts folder for a person to look at.
 QImage screenshot(const QRect& wanted, const QString& name) {
-    xcb_connection_t* conn = xcb_connect(nullptr, nullptr);
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(conn)).data;
-    const QRect r = wanted & QRect(0, 0, screen->width_in_pixels, screen->height_in_pixels);
-    xcb_get_image_reply_t* reply = xcb_get_image_reply(
-        conn,
-        xcb_get_image(conn, XCB_IMAGE_FORMAT_Z_PIXMAP, screen->root, qint16(r.x()), qint16(r.y()),
-                      quint16(r.width()), quint16(r.height()), ~0u),
-        nullptr);
-    // Depth 24 comes as 32 bits a pixel, the layout of Format_RGB32.
-    const QImage image =
-        reply
-            ? QImage(xcb_get_image_data(reply), r.width(), r.height(), QImage::Format_RGB32).copy()
-            : QImage();
-    std::free(reply);
-    xcb_disconnect(conn);
+    const QImage image = rootPixels(wanted);
     // scripts/screenshots.sh takes the README's pictures from here.
     const QString folder =
         qEnvironmentVariable("TOVIK_ARTIFACTS_DIR", QStringLiteral(TOVIK_ARTIFACTS_DIR));

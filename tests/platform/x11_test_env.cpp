@@ -54,6 +54,25 @@ QByteArray readClipboard(const QString& target) {
     return result.exitCode == 0 ? result.output : QByteArray("<failed>");
 }
 
+QImage rootPixels(const QRect& rect) {
+    xcb_connection_t* conn = xcb_connect(nullptr, nullptr);
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(conn)).data;
+    const QRect r = rect & QRect(0, 0, screen->width_in_pixels, screen->height_in_pixels);
+    xcb_get_image_reply_t* reply = xcb_get_image_reply(
+        conn,
+        xcb_get_image(conn, XCB_IMAGE_FORMAT_Z_PIXMAP, screen->root, qint16(r.x()), qint16(r.y()),
+                      quint16(r.width()), quint16(r.height()), ~0u),
+        nullptr);
+    // Depth 24 comes as 32 bits a pixel, the layout of Format_RGB32 (the unused byte zero).
+    const QImage image =
+        reply && xcb_get_image_data_length(reply) == r.width() * r.height() * 4
+            ? QImage(xcb_get_image_data(reply), r.width(), r.height(), QImage::Format_RGB32).copy()
+            : QImage();
+    std::free(reply);
+    xcb_disconnect(conn);
+    return image;
+}
+
 bool splitIntoTwoMonitors() {
     const QSize size = QGuiApplication::primaryScreen()->size();
     const QString half = QStringLiteral("%1/0x%2/0+").arg(size.width() / 2).arg(size.height());

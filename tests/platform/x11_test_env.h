@@ -23,6 +23,8 @@ using namespace std::chrono_literals;
 bool xdotool(const QStringList& arguments);
 // The clipboard's `target` as another client reads it (xclip), or "<failed>".
 QByteArray readClipboard(const QString& target);
+// The root window's pixels in `rect`, clipped to the screen, as the X server has them now.
+QImage rootPixels(const QRect& rect);
 // Splits the screen into two RandR monitors side by side, "left" and "right", and waits
 // until Qt reports exactly those two screens.
 bool splitIntoTwoMonitors();

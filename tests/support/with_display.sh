@@ -8,7 +8,10 @@ size=${TOVIK_TEST_SCREEN:-2560x1440}
 # Extra Xvfb arguments, split on spaces: "-extension MIT-SHM" for a server without it.
 read -r -a extra <<<"${TOVIK_XVFB_ARGS:-}"
 tmp=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$tmp"' EXIT
+# The window manager is killed outright: xfwm4 4.18 can deadlock in its SIGTERM handler (it
+# quits its main loop from the signal, inside that loop's dispatch), and the wait never ends.
+trap 'kill -KILL ${wm_pid:-} 2>/dev/null || true; kill $(jobs -p) 2>/dev/null || true
+      wait 2>/dev/null || true; rm -rf "$tmp"' EXIT
 
 # -displayfd picks a free display number, so parallel runs never collide. -noreset: by
 # default the server resets when its last client leaves, dropping any connection still being
@@ -46,6 +49,7 @@ xfwm4)
   exit 1
   ;;
 esac
+wm_pid=$!
 # The window manager is ready once it has set _NET_SUPPORTING_WM_CHECK on the root window
 # (xfwm4 starts its compositor before that).
 wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }

@@ -8,15 +8,16 @@
 #include "control/control_protocol.h"
 #include "shortcuts/shortcut_preferences.h"
 #include "support/control_places.h"
+#include "support/run_tool.h"
 #include "support/store_fixture.h"
 #include "support/tovik_process.h"
-#include "support/wayland_test_env.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QUrl>
 
@@ -26,10 +27,33 @@
 namespace tovik {
 namespace {
 
-using namespace waylandtest;
+using namespace std::chrono_literals;
 
 QString num(int value) {
     return QString::number(value);
+}
+
+// The desktop's outputs, HEADLESS-1 and on, as with_wayland.sh made them.
+struct TestScreen {
+    QString name;
+    QRect geometry;
+};
+QList<TestScreen> testScreens() {
+    QList<TestScreen> screens;
+    for (const QString& geometry : qEnvironmentVariable("TOVIK_TEST_SCREENS").split(',')) {
+        const QStringList n = geometry.split(QRegularExpression("[x+]"));
+        if (n.size() != 4)
+            return {};
+        screens.append({QStringLiteral("HEADLESS-%1").arg(screens.size() + 1),
+                        QRect(n[2].toInt(), n[3].toInt(), n[0].toInt(), n[1].toInt())});
+    }
+    return screens;
+}
+
+// Pointer input through tovik_test_pointer, in layout coordinates: steps such as
+// {"move", "10", "20", "press", "release"}; true once the compositor has taken them.
+bool pointer(const QStringList& steps) {
+    return runTool(qEnvironmentVariable("TOVIK_TEST_POINTER"), steps).exitCode == 0;
 }
 
 // The pattern on output `index`: neighbouring pixels differ, and no shift or other output
