@@ -64,12 +64,10 @@ std::unique_ptr<OverlayWindow> DesktopSessionUi::createOverlay(const DisplaySnap
 }
 
 void DesktopSessionUi::releaseSpareOverlays() {
-    const auto area = [](const auto& window) {
-        return qint64(window->width()) * window->height();
-    };
-    const auto largest = std::max_element(
-        spareOverlays_.begin(), spareOverlays_.end(),
-        [&](const auto& a, const auto& b) { return area(a) < area(b); });
+    const auto area = [](const auto& window) { return qint64(window->width()) * window->height(); };
+    const auto largest =
+        std::max_element(spareOverlays_.begin(), spareOverlays_.end(),
+                         [&](const auto& a, const auto& b) { return area(a) < area(b); });
     if (largest == spareOverlays_.end())
         return;
     std::unique_ptr<CaptureOverlayWindow> kept = std::move(*largest);

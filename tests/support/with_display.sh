@@ -8,10 +8,26 @@ size=${TOVIK_TEST_SCREEN:-2560x1440}
 # Extra Xvfb arguments, split on spaces: "-extension MIT-SHM" for a server without it.
 read -r -a extra <<<"${TOVIK_XVFB_ARGS:-}"
 tmp=$(mktemp -d)
-# The window manager is killed outright: xfwm4 4.18 can deadlock in its SIGTERM handler (it
-# quits its main loop from the signal, inside that loop's dispatch), and the wait never ends.
-trap 'kill -KILL ${wm_pid:-} 2>/dev/null || true; kill $(jobs -p) 2>/dev/null || true
-      wait 2>/dev/null || true; rm -rf "$tmp"' EXIT
+cleanup() {
+  # xfconfd, started by xfwm4's bus, is no job of this shell and writes its settings into
+  # $tmp on the way out: it goes, and is gone, before $tmp is removed.
+  local xfconfd
+  xfconfd=$(dbus-send --bus="unix:path=$tmp/bus" --print-reply --dest=org.freedesktop.DBus / \
+    org.freedesktop.DBus.GetConnectionUnixProcessID string:org.xfce.Xfconf 2>/dev/null |
+    awk '/uint32/ { print $2 }')
+  if [ -n "$xfconfd" ]; then
+    kill "$xfconfd" 2>/dev/null || true
+    for _ in $(seq 100); do kill -0 "$xfconfd" 2>/dev/null || break; sleep 0.05; done
+  fi
+  # The window manager is killed outright: xfwm4 4.18 can deadlock in its SIGTERM handler
+  # (it quits its main loop from the signal, inside that loop's dispatch), and the wait
+  # never ends.
+  kill -KILL ${wm_pid:-} 2>/dev/null || true
+  kill $(jobs -p) 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
 
 # -displayfd picks a free display number, so parallel runs never collide. -noreset: by
 # default the server resets when its last client leaves, dropping any connection still being

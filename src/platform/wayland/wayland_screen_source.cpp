@@ -86,8 +86,7 @@ QCoro::Task<> WaylandScreenSource::settle() {
         refused_ = true;
 }
 
-QCoro::Task<Expected<QImage>> WaylandScreenSource::grab(const ScreenInfo& screen,
-                                                        QSize pixelSize) {
+QCoro::Task<Expected<QImage>> WaylandScreenSource::grab(const ScreenInfo& screen, QSize pixelSize) {
     if (!desktop_)
         co_return desktop_.failure();
     co_return cutScreen(*desktop_, desktopArea_, screen, pixelSize);

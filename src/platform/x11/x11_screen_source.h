@@ -59,7 +59,7 @@ private:
     std::unique_ptr<X11WindowSettler> settler_;
     QList<Monitor> monitors_; // as last read
     QHash<quint32, QString> atomNames_;
-    quint32 randrMinor_ = 0; // of RandR 1.x; 0 when the server has none or below 1.2
+    quint32 randrMinor_ = 0;             // of RandR 1.x; 0 when the server has none or below 1.2
     QFuture<Expected<QImage>> grabbing_; // the last grab, which may still be under way
 };
 
