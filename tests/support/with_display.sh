@@ -9,20 +9,22 @@ size=${TOVIK_TEST_SCREEN:-2560x1440}
 read -r -a extra <<<"${TOVIK_XVFB_ARGS:-}"
 tmp=$(mktemp -d)
 cleanup() {
+  # The window manager is killed outright: xfwm4 4.18 can deadlock in its SIGTERM handler
+  # (it quits its main loop from the signal, inside that loop's dispatch), and the wait
+  # never ends.
+  if [ -n "${wm_pid:-}" ]; then
+    { kill -KILL "$wm_pid" && wait "$wm_pid"; } 2>/dev/null || true
+  fi
   # xfconfd, started by xfwm4's bus, is no job of this shell and writes its settings into
   # $tmp on the way out: it goes, and is gone, before $tmp is removed.
   local xfconfd
   xfconfd=$(dbus-send --bus="unix:path=$tmp/bus" --print-reply --dest=org.freedesktop.DBus / \
     org.freedesktop.DBus.GetConnectionUnixProcessID string:org.xfce.Xfconf 2>/dev/null |
-    awk '/uint32/ { print $2 }')
+    awk '/uint32/ { print $2 }') || true
   if [ -n "$xfconfd" ]; then
     kill "$xfconfd" 2>/dev/null || true
     for _ in $(seq 100); do kill -0 "$xfconfd" 2>/dev/null || break; sleep 0.05; done
   fi
-  # The window manager is killed outright: xfwm4 4.18 can deadlock in its SIGTERM handler
-  # (it quits its main loop from the signal, inside that loop's dispatch), and the wait
-  # never ends.
-  kill -KILL ${wm_pid:-} 2>/dev/null || true
   kill $(jobs -p) 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$tmp"
