@@ -7,8 +7,6 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
-#include <cstring>
-
 namespace tovik {
 
 namespace {
@@ -142,10 +140,7 @@ std::shared_ptr<X11ImageGrabber::Segment> X11ImageGrabber::attachSegment(qsizety
             shmdt(memory);
         return nullptr;
     }
-    auto result = std::make_shared<Segment>(segment, static_cast<uchar*>(memory), bytes);
-    // Fault every page in now rather than while the user waits for the frozen screen.
-    std::memset(result->memory, 0, size_t(bytes));
-    return result;
+    return std::make_shared<Segment>(segment, static_cast<uchar*>(memory), bytes);
 }
 
 void X11ImageGrabber::detach(const Segment& segment) {

@@ -48,10 +48,7 @@ X11ScreenSource::X11ScreenSource(quint32 newestRandrMinor)
         randrMinor_ = std::min(version->minor_version, newestRandrMinor);
 }
 
-X11ScreenSource::~X11ScreenSource() {
-    // The worker reads through the grabber and the connection.
-    grabbing_.waitForFinished();
-}
+X11ScreenSource::~X11ScreenSource() = default;
 
 QList<ScreenInfo> X11ScreenSource::screens() {
     monitors_ = monitors();
@@ -87,12 +84,10 @@ QCoro::Task<Expected<QImage>> X11ScreenSource::grab(const ScreenInfo& screen, QS
     // The server writes a screen's worth of pixels, a fresh buffer faults in page by page,
     // and each pixel is marked opaque: on a worker, so that this thread goes on painting and
     // answering other clients meanwhile.
-    QFuture<Expected<QImage>> grabbed =
-        QtConcurrent::run([grabber = grabber_.get(), rect = *area, pixelSize] {
-            return grabScaled(*grabber, rect, pixelSize);
-        });
-    grabbing_ = grabbed;
-    co_return co_await grabbed;
+    co_return co_await QtConcurrent::run(&grabPool_,
+                                         [grabber = grabber_.get(), rect = *area, pixelSize] {
+                                             return grabScaled(*grabber, rect, pixelSize);
+                                         });
 }
 
 Expected<QRect> X11ScreenSource::grabArea(const ScreenInfo& screen, QSize pixelSize) {

@@ -2,8 +2,8 @@
 
 #include "platform/screen_source.h"
 
-#include <QFuture>
 #include <QHash>
+#include <QThreadPool>
 
 #include <memory>
 
@@ -59,8 +59,10 @@ private:
     std::unique_ptr<X11WindowSettler> settler_;
     QList<Monitor> monitors_; // as last read
     QHash<quint32, QString> atomNames_;
-    quint32 randrMinor_ = 0;             // of RandR 1.x; 0 when the server has none or below 1.2
-    QFuture<Expected<QImage>> grabbing_; // the last grab, which may still be under way
+    quint32 randrMinor_ = 0; // of RandR 1.x; 0 when the server has none or below 1.2
+    // Its own, so that no other work queues before a grab; gone first, as its grabs read
+    // through the grabber and the connection.
+    QThreadPool grabPool_;
 };
 
 } // namespace tovik
