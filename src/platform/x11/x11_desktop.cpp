@@ -37,11 +37,38 @@ struct Property {
     }
 };
 
+xcb_get_property_cookie_t requestProperty(XcbConnection& conn, xcb_window_t window,
+                                          xcb_atom_t property, xcb_atom_t type,
+                                          quint32 longLength = 1) {
+    return xcb_get_property(conn.get(), false, window, property, type, 0, longLength);
+}
+
+Property replyOf(XcbConnection& conn, xcb_get_property_cookie_t request) {
+    return {
+        XcbReply<xcb_get_property_reply_t>(xcb_get_property_reply(conn.get(), request, nullptr))};
+}
+
 Property readProperty(XcbConnection& conn, xcb_window_t window, xcb_atom_t property,
                       xcb_atom_t type, quint32 longLength = 1) {
-    return {XcbReply<xcb_get_property_reply_t>(xcb_get_property_reply(
-        conn.get(), xcb_get_property(conn.get(), false, window, property, type, 0, longLength),
-        nullptr))};
+    return replyOf(conn, requestProperty(conn, window, property, type, longLength));
+}
+
+// The application of `window`: its _NET_WM_PID and the class half of its WM_CLASS.
+AppRef appOf(quint32 window, const Property& pid, const Property& wmClass) {
+    AppRef app{window, pid.cardinal().value_or(0), {}};
+    // WM_CLASS is two NUL-terminated strings: the instance, then the class.
+    if (wmClass.isValid()) {
+        const QList<QByteArray> parts = QByteArray(wmClass.bytes(), wmClass.length()).split('\0');
+        if (parts.size() >= 2)
+            app.wmClass = QString::fromLocal8Bit(parts[1]);
+    }
+    return app;
+}
+
+constexpr quint32 wmClassLength = 256;
+
+quint32 activeWindowOf(const Property& property) {
+    return property.cardinal().value_or(XCB_WINDOW_NONE);
 }
 
 } // namespace
@@ -204,19 +231,26 @@ quint32 X11Desktop::inputFocus() {
     return focus && focus->focus != pointerRoot ? focus->focus : xcb_window_t(XCB_WINDOW_NONE);
 }
 
+quint32 X11Desktop::requestActiveWindow() {
+    return requestProperty(*conn_, conn_->root(), conn_->atom("_NET_ACTIVE_WINDOW"),
+                           XCB_ATOM_WINDOW)
+        .sequence;
+}
+
 quint32 X11Desktop::readActiveWindow() {
     if (!conn_->isValid())
         return XCB_WINDOW_NONE;
-    return readProperty(*conn_, conn_->root(), conn_->atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW)
-        .cardinal()
-        .value_or(XCB_WINDOW_NONE);
+    return activeWindowOf(replyOf(*conn_, {requestActiveWindow()}));
 }
 
 std::optional<AppRef> X11Desktop::activeApp() {
-    const quint32 window = readActiveWindow();
+    if (!conn_->isValid())
+        return std::nullopt;
+    const quint32 request = requestActiveWindow();
+    const quint32 window = activeWindowOf(replyOf(*conn_, {request}));
     const std::optional<AppRef> app =
         window == XCB_WINDOW_NONE ? std::nullopt : std::optional(describe(window));
-    noteActive(app);
+    noteActive(app, request);
     return app;
 }
 
@@ -229,7 +263,11 @@ bool X11Desktop::activeWindowIs(quint32 window) {
 // changed again (activate() switches and waits within one turn of the event loop): every
 // reading counts as an observation, so no switch this process saw goes unreported. The
 // process is compared too: the server hands out the ids of destroyed windows again.
-void X11Desktop::noteActive(const std::optional<AppRef>& app) {
+void X11Desktop::noteActive(const std::optional<AppRef>& app, quint32 request) {
+    // A reading requested before one already noted is older news (wrapping numbers).
+    if (qint32(request - notedRequest_) < 0)
+        return;
+    notedRequest_ = request;
     if (app == lastActive_)
         return;
     lastActive_ = app;
@@ -241,18 +279,47 @@ void X11Desktop::noteActive(const std::optional<AppRef>& app) {
 }
 
 AppRef X11Desktop::describe(quint32 window) {
-    AppRef app{window, 0, {}};
-    app.pid = readProperty(*conn_, window, conn_->atom("_NET_WM_PID"), XCB_ATOM_CARDINAL)
-                  .cardinal()
-                  .value_or(0);
-    // WM_CLASS is two NUL-terminated strings: the instance, then the class.
-    const Property wmClass = readProperty(*conn_, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 256);
-    if (wmClass.isValid()) {
-        const QList<QByteArray> parts = QByteArray(wmClass.bytes(), wmClass.length()).split('\0');
-        if (parts.size() >= 2)
-            app.wmClass = QString::fromLocal8Bit(parts[1]);
+    return appOf(window,
+                 readProperty(*conn_, window, conn_->atom("_NET_WM_PID"), XCB_ATOM_CARDINAL),
+                 readProperty(*conn_, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, wmClassLength));
+}
+
+QCoro::Task<> X11Desktop::observeActiveWindow() {
+    // A change that comes while one is read is read once more after it.
+    if (observing_) {
+        observeAgain_ = true;
+        co_return;
     }
-    return app;
+    observing_ = true;
+    const QPointer<X11Desktop> self(this);
+    XcbConnection& conn = *conn_;
+    do {
+        observeAgain_ = false;
+        // Each reply is awaited into a variable of its own: GCC 12 destroys the temporaries of
+        // a co_await inside an aggregate's initializer twice.
+        const quint32 request = requestActiveWindow();
+        auto activeReply = co_await conn.reply<xcb_get_property_reply_t>(request);
+        if (!self)
+            co_return;
+        const quint32 window = activeWindowOf(Property{std::move(activeReply)});
+        std::optional<AppRef> app;
+        if (window != XCB_WINDOW_NONE) {
+            const auto pid =
+                requestProperty(conn, window, conn.atom("_NET_WM_PID"), XCB_ATOM_CARDINAL);
+            const auto wmClass =
+                requestProperty(conn, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, wmClassLength);
+            auto pidReply = co_await conn.reply<xcb_get_property_reply_t>(pid.sequence);
+            if (!self)
+                co_return;
+            auto classReply = co_await conn.reply<xcb_get_property_reply_t>(wmClass.sequence);
+            if (!self)
+                co_return;
+            app = appOf(window, Property{std::move(pidReply)}, Property{std::move(classReply)});
+        }
+        noteActive(app, request);
+        QMetaObject::invokeMethod(this, &X11Desktop::focusChanged, Qt::QueuedConnection);
+    } while (observeAgain_);
+    observing_ = false;
 }
 
 bool X11Desktop::isOwnWindow(quint32 window) {
@@ -265,8 +332,7 @@ void X11Desktop::onPropertyNotify(const xcb_property_notify_event_t& event) {
     if (event.window == clock_) {
         clockTime_ = event.time;
     } else if (event.window == conn_->root() && event.atom == conn_->atom("_NET_ACTIVE_WINDOW")) {
-        activeApp();
-        QMetaObject::invokeMethod(this, &X11Desktop::focusChanged, Qt::QueuedConnection);
+        observeActiveWindow();
     }
 }
 

@@ -40,18 +40,26 @@ Q_SIGNALS:
 private:
     quint32 serverTime();
     quint32 inputFocus();
+    // Asks for the active window; the number of the request.
+    quint32 requestActiveWindow();
     quint32 readActiveWindow();
     std::optional<AppRef> activeApp(); // read, and noted as an observation
     bool activeWindowIs(quint32 window);
-    void noteActive(const std::optional<AppRef>& app);
+    // `request` is the number of the request that read it.
+    void noteActive(const std::optional<AppRef>& app, quint32 request);
     AppRef describe(quint32 window);
     bool isOwnWindow(quint32 window);
     void onPropertyNotify(const xcb_property_notify_event_t& event);
+    // Reads the active window and its application without blocking, and notes them.
+    QCoro::Task<> observeActiveWindow();
 
     std::unique_ptr<XcbConnection> conn_;
     quint32 clock_ = 0;     // an unmapped window of ours whose property changes tell the time
     quint32 clockTime_ = 0; // the time of its last change; 0 (CurrentTime) before any
     std::optional<AppRef> lastActive_; // the active application when last read
+    quint32 notedRequest_ = 0;         // the request of the reading noted last
+    bool observing_ = false;           // observeActiveWindow() is reading
+    bool observeAgain_ = false;        // and must read again once done
 };
 
 } // namespace tovik

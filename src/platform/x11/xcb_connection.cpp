@@ -1,9 +1,18 @@
 #include "platform/x11/xcb_connection.h"
 
+#include "platform/signal_wait.h"
+
 #include <QAbstractEventDispatcher>
+#include <QPointer>
 #include <QSocketNotifier>
 
+#include <xcb/xcbext.h>
+
 namespace tovik {
+
+namespace {
+constexpr auto replyRecheck = std::chrono::milliseconds(5);
+} // namespace
 
 XcbConnection::XcbConnection(QObject* parent)
     : QObject(parent) {
@@ -63,6 +72,24 @@ void XcbConnection::dispatchPending() {
     dispatch(true);
 }
 
+QCoro::Task<XcbReply<void>> XcbConnection::rawReply(unsigned int sequence) {
+    const QPointer<XcbConnection> self(this);
+    if (isValid())
+        xcb_flush(conn_);
+    while (self && self->isValid()) {
+        void* reply = nullptr;
+        xcb_generic_error_t* error = nullptr;
+        if (xcb_poll_for_reply(conn_, sequence, &reply, &error)) {
+            std::free(error);
+            co_return XcbReply<void>(reply);
+        }
+        // A round trip made meanwhile may read the reply off the socket, unseen by the
+        // notifier: look again after a while even without news.
+        co_await waitForSignal(this, &XcbConnection::received, QDeadlineTimer(replyRecheck));
+    }
+    co_return XcbReply<void>();
+}
+
 void XcbConnection::setEventHandler(EventHandler handler) {
     handler_ = std::move(handler);
 }
@@ -85,6 +112,8 @@ void XcbConnection::dispatch(bool readSocket) {
     }
     if (xcb_connection_has_error(conn_) && notifier_)
         notifier_->setEnabled(false);
+    if (readSocket)
+        Q_EMIT received();
 }
 
 } // namespace tovik

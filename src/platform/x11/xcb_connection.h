@@ -4,6 +4,8 @@
 #include <QHash>
 #include <QObject>
 
+#include <QCoro/QCoroTask>
+
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -51,10 +53,22 @@ public:
     void sync();
     /** Hands every event received so far to the handler. */
     void dispatchPending();
+    /** The reply to the request numbered `sequence`, once it is in, while the event loop
+     *  runs on: a round trip would block this thread while the server is busy drawing. Null
+     *  when the server answered with an error or the connection is gone. */
+    template<typename Reply> QCoro::Task<XcbReply<Reply>> reply(unsigned int sequence) {
+        XcbReply<void> raw = co_await rawReply(sequence);
+        co_return XcbReply<Reply>(static_cast<Reply*>(raw.release()));
+    }
     /** The one receiver of this connection's events. */
     void setEventHandler(EventHandler handler);
 
+Q_SIGNALS:
+    /** Data came in from the server. */
+    void received();
+
 private:
+    QCoro::Task<XcbReply<void>> rawReply(unsigned int sequence);
     void dispatch(bool readSocket);
 
     xcb_connection_t* conn_ = nullptr;
