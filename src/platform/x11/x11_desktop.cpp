@@ -43,6 +43,11 @@ xcb_get_property_cookie_t requestProperty(XcbConnection& conn, xcb_window_t wind
     return xcb_get_property(conn.get(), false, window, property, type, 0, longLength);
 }
 
+Property propertyOf(XcbReply<void> reply) {
+    return {XcbReply<xcb_get_property_reply_t>(
+        static_cast<xcb_get_property_reply_t*>(reply.release()))};
+}
+
 Property replyOf(XcbConnection& conn, xcb_get_property_cookie_t request) {
     return {
         XcbReply<xcb_get_property_reply_t>(xcb_get_property_reply(conn.get(), request, nullptr))};
@@ -284,42 +289,39 @@ AppRef X11Desktop::describe(quint32 window) {
                  readProperty(*conn_, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, wmClassLength));
 }
 
-QCoro::Task<> X11Desktop::observeActiveWindow() {
+void X11Desktop::observeActiveWindow() {
     // A change that comes while one is read is read once more after it.
     if (observing_) {
         observeAgain_ = true;
-        co_return;
+        return;
     }
     observing_ = true;
-    const QPointer<X11Desktop> self(this);
-    XcbConnection& conn = *conn_;
-    do {
-        observeAgain_ = false;
-        // Each reply is awaited into a variable of its own: GCC 12 destroys the temporaries of
-        // a co_await inside an aggregate's initializer twice.
-        const quint32 request = requestActiveWindow();
-        auto activeReply = co_await conn.reply<xcb_get_property_reply_t>(request);
-        if (!self)
-            co_return;
-        const quint32 window = activeWindowOf(Property{std::move(activeReply)});
-        std::optional<AppRef> app;
-        if (window != XCB_WINDOW_NONE) {
-            const auto pid =
-                requestProperty(conn, window, conn.atom("_NET_WM_PID"), XCB_ATOM_CARDINAL);
-            const auto wmClass =
-                requestProperty(conn, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, wmClassLength);
-            auto pidReply = co_await conn.reply<xcb_get_property_reply_t>(pid.sequence);
-            if (!self)
-                co_return;
-            auto classReply = co_await conn.reply<xcb_get_property_reply_t>(wmClass.sequence);
-            if (!self)
-                co_return;
-            app = appOf(window, Property{std::move(pidReply)}, Property{std::move(classReply)});
-        }
-        noteActive(app, request);
-        QMetaObject::invokeMethod(this, &X11Desktop::focusChanged, Qt::QueuedConnection);
-    } while (observeAgain_);
+    observeAgain_ = false;
+    const quint32 request = requestActiveWindow();
+    conn_->whenReplied(request, [this, request](XcbReply<void> reply) {
+        const quint32 window = activeWindowOf(propertyOf(std::move(reply)));
+        if (window == XCB_WINDOW_NONE)
+            return observed(std::nullopt, request);
+        XcbConnection& conn = *conn_;
+        const auto pid = requestProperty(conn, window, conn.atom("_NET_WM_PID"), XCB_ATOM_CARDINAL);
+        const auto wmClass =
+            requestProperty(conn, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, wmClassLength);
+        auto pidReply = std::make_shared<XcbReply<void>>();
+        conn.whenReplied(pid.sequence,
+                         [pidReply](XcbReply<void> reply) { *pidReply = std::move(reply); });
+        conn.whenReplied(wmClass.sequence, [this, window, request, pidReply](XcbReply<void> reply) {
+            observed(appOf(window, propertyOf(std::move(*pidReply)), propertyOf(std::move(reply))),
+                     request);
+        });
+    });
+}
+
+void X11Desktop::observed(const std::optional<AppRef>& app, quint32 request) {
+    noteActive(app, request);
+    QMetaObject::invokeMethod(this, &X11Desktop::focusChanged, Qt::QueuedConnection);
     observing_ = false;
+    if (observeAgain_)
+        observeActiveWindow();
 }
 
 bool X11Desktop::isOwnWindow(quint32 window) {

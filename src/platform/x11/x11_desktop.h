@@ -50,8 +50,9 @@ private:
     AppRef describe(quint32 window);
     bool isOwnWindow(quint32 window);
     void onPropertyNotify(const xcb_property_notify_event_t& event);
-    // Reads the active window and its application without blocking, and notes them.
-    QCoro::Task<> observeActiveWindow();
+    // Reads the active window and its application without blocking, then notes them.
+    void observeActiveWindow();
+    void observed(const std::optional<AppRef>& app, quint32 request);
 
     std::unique_ptr<XcbConnection> conn_;
     quint32 clock_ = 0;     // an unmapped window of ours whose property changes tell the time

@@ -1,21 +1,23 @@
 #include "platform/x11/xcb_connection.h"
 
-#include "platform/signal_wait.h"
-
 #include <QAbstractEventDispatcher>
-#include <QPointer>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <xcb/xcbext.h>
 
 namespace tovik {
 
 namespace {
+// A round trip made meanwhile may read a reply off the socket, unseen by the notifier.
 constexpr auto replyRecheck = std::chrono::milliseconds(5);
 } // namespace
 
 XcbConnection::XcbConnection(QObject* parent)
-    : QObject(parent) {
+    : QObject(parent)
+    , replyRecheck_(new QTimer(this)) {
+    replyRecheck_->setInterval(replyRecheck);
+    connect(replyRecheck_, &QTimer::timeout, this, &XcbConnection::deliverReplies);
     conn_ = xcb_connect(nullptr, &screenNumber_);
     if (xcb_connection_has_error(conn_))
         return;
@@ -72,22 +74,28 @@ void XcbConnection::dispatchPending() {
     dispatch(true);
 }
 
-QCoro::Task<XcbReply<void>> XcbConnection::rawReply(unsigned int sequence) {
-    const QPointer<XcbConnection> self(this);
+void XcbConnection::whenReplied(unsigned int sequence, ReplyHandler handler) {
+    pendingReplies_.insert_or_assign(sequence, std::move(handler));
     if (isValid())
         xcb_flush(conn_);
-    while (self && self->isValid()) {
+    if (!replyRecheck_->isActive())
+        replyRecheck_->start();
+}
+
+void XcbConnection::deliverReplies() {
+    while (!pendingReplies_.empty()) {
+        const auto first = pendingReplies_.begin();
         void* reply = nullptr;
         xcb_generic_error_t* error = nullptr;
-        if (xcb_poll_for_reply(conn_, sequence, &reply, &error)) {
-            std::free(error);
-            co_return XcbReply<void>(reply);
-        }
-        // A round trip made meanwhile may read the reply off the socket, unseen by the
-        // notifier: look again after a while even without news.
-        co_await waitForSignal(this, &XcbConnection::received, QDeadlineTimer(replyRecheck));
+        if (isValid() && !xcb_poll_for_reply(conn_, first->first, &reply, &error))
+            break; // replies come in request order: the later ones are not in either
+        std::free(error);
+        ReplyHandler handler = std::move(first->second);
+        pendingReplies_.erase(first);
+        handler(XcbReply<void>(reply)); // may ask for more
     }
-    co_return XcbReply<void>();
+    if (pendingReplies_.empty())
+        replyRecheck_->stop();
 }
 
 void XcbConnection::setEventHandler(EventHandler handler) {
@@ -113,7 +121,7 @@ void XcbConnection::dispatch(bool readSocket) {
     if (xcb_connection_has_error(conn_) && notifier_)
         notifier_->setEnabled(false);
     if (readSocket)
-        Q_EMIT received();
+        deliverReplies();
 }
 
 } // namespace tovik

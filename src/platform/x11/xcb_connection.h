@@ -4,15 +4,15 @@
 #include <QHash>
 #include <QObject>
 
-#include <QCoro/QCoroTask>
-
 #include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <functional>
+#include <map>
 #include <memory>
 
 class QSocketNotifier;
+class QTimer;
 
 namespace tovik {
 
@@ -53,23 +53,18 @@ public:
     void sync();
     /** Hands every event received so far to the handler. */
     void dispatchPending();
-    /** The reply to the request numbered `sequence`, once it is in, while the event loop
-     *  runs on: a round trip would block this thread while the server is busy drawing. Null
-     *  when the server answered with an error or the connection is gone. */
-    template<typename Reply> QCoro::Task<XcbReply<Reply>> reply(unsigned int sequence) {
-        XcbReply<void> raw = co_await rawReply(sequence);
-        co_return XcbReply<Reply>(static_cast<Reply*>(raw.release()));
-    }
+    using ReplyHandler = std::function<void(XcbReply<void> reply)>;
+    /** Calls `handler` from the event loop with the reply to the request numbered `sequence`
+     *  once it is in: a round trip would block this thread while the server is busy drawing.
+     *  The reply is null when the server answered with an error or the connection broke.
+     *  Handlers of requests sent in order are called in that order. */
+    void whenReplied(unsigned int sequence, ReplyHandler handler);
     /** The one receiver of this connection's events. */
     void setEventHandler(EventHandler handler);
 
-Q_SIGNALS:
-    /** Data came in from the server. */
-    void received();
-
 private:
-    QCoro::Task<XcbReply<void>> rawReply(unsigned int sequence);
     void dispatch(bool readSocket);
+    void deliverReplies();
 
     xcb_connection_t* conn_ = nullptr;
     const xcb_screen_t* screen_ = nullptr;
@@ -77,6 +72,8 @@ private:
     QSocketNotifier* notifier_ = nullptr;
     QHash<QByteArray, xcb_atom_t> atoms_;
     EventHandler handler_;
+    std::map<unsigned int, ReplyHandler> pendingReplies_; // by request number
+    QTimer* replyRecheck_ = nullptr;
 };
 
 /** Whether the X display that DISPLAY names accepts a connection now. */
