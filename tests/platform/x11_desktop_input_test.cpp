@@ -190,7 +190,7 @@ TEST_F(X11DesktopInputTest, activate_activeWindowWithoutFocus_getsTheKeyboardBac
     PasteReceiver receiver;
     ASSERT_TRUE(receiver.start());
     ASSERT_TRUE(desktop.hasKeyboardFocus(receiver.app()));
-    observer.dropFocus(); // Openbox takes it back for the window at once, xfwm4 never does
+    observer.dropFocus(); // Openbox gives it back by way of a window of its own, xfwm4 never
 
     EXPECT_TRUE(activate(receiver.app()));
     EXPECT_TRUE(observer.hasFocus(receiver.app().window));

@@ -12,6 +12,8 @@
 
 #include <QPointer>
 
+#include <algorithm>
+
 namespace tovik {
 
 namespace {
@@ -20,6 +22,8 @@ constexpr quint32 sourcePager = 2; // _NET_ACTIVE_WINDOW source indication: a pa
 // A window manager answers an activation within a few milliseconds; an application that
 // refuses it never does.
 constexpr auto activationTimeout = std::chrono::milliseconds(500);
+// It answers a request of ours within a millisecond or two.
+constexpr auto windowManagerAnswerTimeout = std::chrono::milliseconds(100);
 constexpr quint32 pointerRoot = XCB_INPUT_FOCUS_POINTER_ROOT; // a focus that follows the pointer
 
 struct Property {
@@ -71,6 +75,7 @@ AppRef appOf(quint32 window, const Property& pid, const Property& wmClass) {
 }
 
 constexpr quint32 wmClassLength = 256;
+constexpr quint32 supportedLength = 1024; // atoms of _NET_SUPPORTED read; window managers name ~100
 
 quint32 activeWindowOf(const Property& property) {
     return property.cardinal().value_or(XCB_WINDOW_NONE);
@@ -132,6 +137,14 @@ bool X11Desktop::isTerminated(const AppRef& app) {
 QCoro::Task<bool> X11Desktop::activate(AppRef app) {
     if (isTerminated(app))
         co_return false;
+    // Openbox answers a focus that fell to the root (the overlays closing) by moving it to a
+    // window of its own and then to a client: when that comes after the window was focused
+    // here, the keys sent next are lost.
+    const QPointer<X11Desktop> alive(this);
+    co_await windowManagerCaughtUp(QDeadlineTimer(windowManagerAnswerTimeout));
+    if (!alive)
+        co_return false;
+    const QDeadlineTimer deadline(activationTimeout);
     // A time of the server's, not CurrentTime: for that xfwm4 takes the last time it saw, older
     // than the focus change our overlays made past it, and the server ignores its focus request.
     const quint32 time = serverTime();
@@ -153,8 +166,6 @@ QCoro::Task<bool> X11Desktop::activate(AppRef app) {
     xcb_flush(conn_->get());
 
     // The request is only a wish: it took effect once the window manager names the window.
-    const QDeadlineTimer deadline(activationTimeout);
-    const QPointer<X11Desktop> alive(this);
     while (!activeWindowIs(app.window)) {
         if (deadline.hasExpired() || !conn_->isValid())
             co_return false;
@@ -176,6 +187,37 @@ QCoro::Task<bool> X11Desktop::activate(AppRef app) {
             co_return false;
     }
     co_return true;
+}
+
+// The window manager handles its events in order, and a frame-extents request is one it
+// answers for any window, with a property change on it.
+QCoro::Task<> X11Desktop::windowManagerCaughtUp(QDeadlineTimer deadline) {
+    const xcb_atom_t request = conn_->atom("_NET_REQUEST_FRAME_EXTENTS");
+    if (!conn_->isValid() || !windowManagerSupports(request))
+        co_return;
+    const quint32 answered = windowManagerAnswers_;
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = clock_;
+    message.type = request;
+    xcb_send_event(conn_->get(), false, conn_->root(),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(conn_->get());
+    const QPointer<X11Desktop> alive(this);
+    while (alive && windowManagerAnswers_ == answered && !deadline.hasExpired() && conn_->isValid())
+        co_await waitForSignal(this, &X11Desktop::windowManagerAnswered, deadline);
+}
+
+bool X11Desktop::windowManagerSupports(quint32 atom) {
+    const Property supported = readProperty(*conn_, conn_->root(), conn_->atom("_NET_SUPPORTED"),
+                                            XCB_ATOM_ATOM, supportedLength);
+    if (!supported.isValid() || supported.reply->format != 32)
+        return false;
+    const auto* atoms = reinterpret_cast<const quint32*>(supported.bytes());
+    const auto* end = atoms + supported.length() / 4;
+    return std::find(atoms, end, atom) != end;
 }
 
 bool X11Desktop::hasKeyboardFocus(const AppRef& app) {
@@ -331,7 +373,10 @@ bool X11Desktop::isOwnWindow(quint32 window) {
 }
 
 void X11Desktop::onPropertyNotify(const xcb_property_notify_event_t& event) {
-    if (event.window == clock_) {
+    if (event.window == clock_ && event.atom == conn_->atom("_NET_FRAME_EXTENTS")) {
+        ++windowManagerAnswers_;
+        QMetaObject::invokeMethod(this, &X11Desktop::windowManagerAnswered, Qt::QueuedConnection);
+    } else if (event.window == clock_) {
         clockTime_ = event.time;
     } else if (event.window == conn_->root() && event.atom == conn_->atom("_NET_ACTIVE_WINDOW")) {
         observeActiveWindow();

@@ -36,8 +36,14 @@ public:
 Q_SIGNALS:
     /** The active window or the keyboard focus changed; queued, for the waits of activate(). */
     void focusChanged();
+    /** The window manager answered windowManagerCaughtUp(); queued. */
+    void windowManagerAnswered();
 
 private:
+    // Resumes once the window manager has handled the events that came before the call, or
+    // at once when it has no way to say so.
+    QCoro::Task<> windowManagerCaughtUp(QDeadlineTimer deadline);
+    bool windowManagerSupports(quint32 atom); // named in its _NET_SUPPORTED
     quint32 serverTime();
     quint32 inputFocus();
     // Asks for the active window; the number of the request.
@@ -55,12 +61,13 @@ private:
     void observed(const std::optional<AppRef>& app, quint32 request);
 
     std::unique_ptr<XcbConnection> conn_;
-    quint32 clock_ = 0;     // an unmapped window of ours whose property changes tell the time
+    quint32 clock_ = 0;     // an unmapped window of ours: its property changes tell the time
     quint32 clockTime_ = 0; // the time of its last change; 0 (CurrentTime) before any
     std::optional<AppRef> lastActive_; // the active application when last read
     quint32 notedRequest_ = 0;         // the request of the reading noted last
     bool observing_ = false;           // observeActiveWindow() is reading
     bool observeAgain_ = false;        // and must read again once done
+    quint32 windowManagerAnswers_ = 0; // frame extents it set on clock_ so far
 };
 
 } // namespace tovik
