@@ -13,7 +13,6 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -127,7 +126,7 @@ TEST_F(SettingsWindowTest, startAtLogin_writesAndRemovesTheAutostartEntry_showsT
     EXPECT_TRUE(AutostartEntry::contents(R"(/a b/$x\y%)").contains(R"(Exec="/a b/\\$x\\\\y%%")"));
 }
 
-TEST_F(SettingsWindowTest, recordAndConfirm_savesByKeyPosition_windowShortcutsNeverFire) {
+TEST_F(SettingsWindowTest, record_messagesKeepRecording_confirmSavesByKeyPosition_noShortcutFires) {
     EXPECT_EQ(field(), "Keyboard shortcut Ctrl+Shift+S");
     EXPECT_FALSE(shown("recordingHint") || shown("shortcutError") || shown("settingsFileProblem"));
     EXPECT_EQ(child("screenRecordingSettingsButton"), nullptr); // nothing to open on X11
@@ -139,33 +138,8 @@ TEST_F(SettingsWindowTest, recordAndConfirm_savesByKeyPosition_windowShortcutsNe
     window.addAction(action);
 
     ASSERT_TRUE(startRecording());
-    EXPECT_TRUE(preferences.isRecording());
+    EXPECT_TRUE(preferences.isRecording() && shown("recordingHint"));
     EXPECT_EQ(field(), "Press shortcut… Ctrl+Shift+S"); // the stored binding as draft
-    EXPECT_TRUE(shown("recordingHint"));
-
-    // Modifiers pressed on their own wait for their key.
-    press(focus(), Qt::Key_Control, Qt::ControlModifier);
-    press(focus(), Qt::Key_Alt, ctrlAlt);
-    press(focus(), Qt::Key_P, ctrlAlt, keycodeP);
-    EXPECT_EQ(field(), "Press shortcut… Ctrl+Alt+P");
-    EXPECT_EQ(error(), "");
-    // Qt names the shifted symbol; the key is the 1.
-    press(focus(), Qt::Key_Exclam, Qt::ControlModifier | Qt::ShiftModifier, keycode1);
-    EXPECT_EQ(field(), "Press shortcut… Ctrl+Shift+1");
-    press(focus(), Qt::Key_Return);
-    EXPECT_EQ(applied, QList<B>{(B{"1", true, true})});
-    EXPECT_EQ(preferences.startOrCapture(), (B{"1", true, true}));
-    EXPECT_EQ(field(), "Keyboard shortcut Ctrl+Shift+1");
-    EXPECT_FALSE(preferences.isRecording() || shown("recordingHint"));
-    EXPECT_EQ(fired, 0);
-    EXPECT_TRUE(QTest::qWaitFor([this] { return !child("shortcutRecorder"); }));
-    // Without a recorder the window's shortcuts work again.
-    QTest::keyClick(&window, Qt::Key_P, ctrlAlt);
-    EXPECT_EQ(fired, 1);
-}
-
-TEST_F(SettingsWindowTest, messagesKeepRecording_unavailableKeepsTheDraftAndTheStoredBinding) {
-    ASSERT_TRUE(startRecording());
     press(focus(), Qt::Key_Delete);
     EXPECT_EQ(field(), "Press shortcut… —");
     press(focus(), Qt::Key_Return, Qt::ControlModifier); // confirms, whatever is held
@@ -173,10 +147,12 @@ TEST_F(SettingsWindowTest, messagesKeepRecording_unavailableKeepsTheDraftAndTheS
     press(focus(), Qt::Key_P, Qt::ShiftModifier, keycodeP);
     EXPECT_EQ(error(), "Use a letter or number with Ctrl, Alt, or Super.");
     EXPECT_EQ(field(), "Press shortcut… —");
-    press(focus(), Qt::Key_F5, Qt::ControlModifier);
-    EXPECT_EQ(error(), "Use a letter or number with Ctrl, Alt, or Super.");
 
+    // Modifiers pressed on their own wait for their key.
+    press(focus(), Qt::Key_Control, Qt::ControlModifier);
+    press(focus(), Qt::Key_Alt, ctrlAlt);
     press(focus(), Qt::Key_P, ctrlAlt, keycodeP);
+    EXPECT_EQ(field(), "Press shortcut… Ctrl+Alt+P");
     EXPECT_EQ(error(), "");
     applyResult = false;
     press(focus(), Qt::Key_Enter, Qt::KeypadModifier);
@@ -196,10 +172,24 @@ TEST_F(SettingsWindowTest, messagesKeepRecording_unavailableKeepsTheDraftAndTheS
     ASSERT_TRUE(startRecording());
     EXPECT_EQ(field(), "Press shortcut… Ctrl+Shift+S");
     EXPECT_EQ(error(), "");
-    EXPECT_EQ(applied, QList<B>{(B{"P", true, false, true})});
+
+    // Qt names the shifted symbol; the key is the 1.
+    applyResult = true;
+    press(focus(), Qt::Key_Exclam, Qt::ControlModifier | Qt::ShiftModifier, keycode1);
+    EXPECT_EQ(field(), "Press shortcut… Ctrl+Shift+1");
+    press(focus(), Qt::Key_Return);
+    EXPECT_EQ(applied, (QList<B>{B{"P", true, false, true}, B{"1", true, true}}));
+    EXPECT_EQ(preferences.startOrCapture(), (B{"1", true, true}));
+    EXPECT_EQ(field(), "Keyboard shortcut Ctrl+Shift+1");
+    EXPECT_FALSE(preferences.isRecording() || shown("recordingHint"));
+    EXPECT_EQ(fired, 0);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !child("shortcutRecorder"); }));
+    // Without a recorder the window's shortcuts work again.
+    QTest::keyClick(&window, Qt::Key_P, ctrlAlt);
+    EXPECT_EQ(fired, 1);
 }
 
-TEST_F(SettingsWindowTest, escapeOtherWindowDeactivationOrClose_endRecording) {
+TEST_F(SettingsWindowTest, escapeOtherWindowDeactivationOrClose_endRecording_recorderCancelsOnce) {
     ASSERT_TRUE(showOther());
     const std::function<void()> ways[] = {
         [this] { press(focus(), Qt::Key_Escape, Qt::ShiftModifier); },
@@ -214,11 +204,10 @@ TEST_F(SettingsWindowTest, escapeOtherWindowDeactivationOrClose_endRecording) {
         EXPECT_EQ(field(), "Keyboard shortcut Ctrl+Shift+S");
     }
     EXPECT_TRUE(applied.isEmpty());
-}
 
-TEST_F(SettingsWindowTest, recorder_cancelsOnce_leavesOtherWindowsKeysAlone) {
-    ASSERT_TRUE(showOther());
+    // The recorder itself: cancels once, and leaves the other window's keys alone.
     int cancels = 0, invalid = 0;
+    window.present();
     ASSERT_TRUE(activate(window));
     auto* recorder = new ShortcutRecorder(layout, window.view());
     ShortcutRecorder::Callbacks callbacks;
@@ -256,9 +245,6 @@ TEST_F(SettingsWindowTest, desktopBindsShortcuts_showsTheCommandToBind_andCopies
     window.view()->setDesktopBindsShortcuts(true);
     EXPECT_FALSE(shown("shortcutField"));
     ASSERT_TRUE(shown("desktopShortcut"));
-    EXPECT_EQ(text("desktopShortcutText"),
-              "This desktop doesn’t let apps set a global shortcut. In your desktop’s keyboard "
-              "settings, add a custom shortcut that runs:");
     EXPECT_EQ(text("desktopShortcutCommand"), "tovik capture");
     // On the offscreen platform the clipboard is the test process's own.
     QGuiApplication::clipboard()->clear();
@@ -269,21 +255,17 @@ TEST_F(SettingsWindowTest, desktopBindsShortcuts_showsTheCommandToBind_andCopies
     EXPECT_FALSE(preferences.isRecording());
 }
 
-TEST(SettingsFileProblem, shownInTheWindowNamingTheFile) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("tovik.conf"));
+TEST_F(SettingsWindowTest, settingsFileProblem_shownNamingTheFile_settingsPageButtonWithAUrl) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("\x01\x02 not settings") > 0);
     file.close();
-    ShortcutPreferences preferences(path);
-    FakeKeyboardLayout layout;
-    SettingsWindow window(preferences, layout, QUrl(QStringLiteral("settings:privacy")));
-    window.present();
-    const auto* problem = window.findChild<QLabel*>(QStringLiteral("settingsFileProblem"));
+    ShortcutPreferences broken(path);
+    SettingsWindow other(broken, layout, QUrl(QStringLiteral("settings:privacy")));
+    other.present();
+    const auto* problem = other.findChild<QLabel*>(QStringLiteral("settingsFileProblem"));
     ASSERT_TRUE(problem && problem->isVisible());
-    EXPECT_EQ(problem->text(), preferences.loadProblem());
-    EXPECT_TRUE(problem->text().contains(path));
-    EXPECT_NE(window.findChild<QAbstractButton*>(QStringLiteral("screenRecordingSettingsButton")),
+    EXPECT_EQ(problem->text(), broken.loadProblem()); // which names the file
+    EXPECT_NE(other.findChild<QAbstractButton*>(QStringLiteral("screenRecordingSettingsButton")),
               nullptr);
 }
 
