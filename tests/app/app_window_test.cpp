@@ -52,8 +52,7 @@ protected:
         return root.findChild<T*>(QString::fromLatin1(name));
     }
 
-    QString settingsPath = exportDir.filePath(QStringLiteral("tovik.conf"));
-    ShortcutPreferences preferences{settingsPath};
+    ShortcutPreferences preferences{exportDir.filePath(QStringLiteral("tovik.conf"))};
     QList<AlertSeen> alerts;
 };
 
@@ -64,12 +63,10 @@ TEST(ToolbarPlacement, repositionExamples) {
     // First launch: centred, bottom 32 above the visible area (a top panel takes 30).
     EXPECT_EQ(Window::initialFrame({QRect(0, 30, 1920, 1050), right}), QRect(800, 992, 320, 56));
     EXPECT_EQ(Window::initialFrame({}), QRect(440, 712, 320, 56));
-    // Saved on a disconnected screen: inside the remaining one; overlapping none: the first.
-    EXPECT_EQ(Window::placement(QRect(3000, 500, 320, 56), {left}), QPoint(1600, 500));
+    // Overlapping no screen: inside the first.
     EXPECT_EQ(Window::placement(QRect(-500, 2000, 320, 56), {left, QRect(1920, 0, 1280, 1024)}),
               QPoint(0, 1080 - 56));
     // Over two screens: onto the larger share; equal shares keep the screen listed first.
-    EXPECT_EQ(Window::placement(QRect(1700, 500, 320, 56), {left, right}), QPoint(1600, 500));
     EXPECT_EQ(Window::placement(QRect(1800, 500, 320, 56), {left, right}), QPoint(1920, 500));
     EXPECT_EQ(Window::placement(QRect(1760, 500, 320, 56), {left, right}), QPoint(1600, 500));
     EXPECT_EQ(Window::placement(QRect(1760, 500, 320, 56), {right, left}), QPoint(1920, 500));
@@ -149,10 +146,10 @@ TEST_F(ToolbarWindowTest,
         QTest::qWait(1);
     }
     EXPECT_EQ(state().value(Window::stateKey), QVariant(dragged));
-    EXPECT_EQ(makeWindow()->pos(), dragged);
 }
 
-TEST_F(ToolbarWindowTest, showToolbar_oneStickyPanelThatTakesNoFocus_unfoldKeepsTheBottomEdge) {
+TEST_F(ToolbarWindowTest,
+       showToolbar_oneStickyPanelThatTakesNoFocus_unfoldKeepsTheBottomEdge_alertsOnTop) {
     desktopStore.showToolbar();
     Window* toolbar = desktopUi.toolbar();
     ASSERT_NE(toolbar, nullptr);
@@ -178,9 +175,8 @@ TEST_F(ToolbarWindowTest, showToolbar_oneStickyPanelThatTakesNoFocus_unfoldKeeps
     EXPECT_FALSE(sessionWindow.isVisible());
     // Asked before each show, while the window was not yet mapped.
     EXPECT_EQ(sticky.visibleAtCall, QList<bool>({false, false}));
-}
 
-TEST_F(ToolbarWindowTest, alert_isModalAndOnTop_bypassesTheWindowManagerOnlyOverOverlays) {
+    // Alerts: modal and on top; past the window manager only over the overlays.
     desktopUi.runAlert(QStringLiteral("Couldn\u2019t paste"), QStringLiteral("The app is gone."));
     std::unique_ptr<OverlayWindow> overlay =
         desktopUi.createOverlay(testing::flatSnapshot(800, 600), 1, {});
@@ -189,10 +185,10 @@ TEST_F(ToolbarWindowTest, alert_isModalAndOnTop_bypassesTheWindowManagerOnlyOver
     overlay->close();
     ASSERT_EQ(alerts.size(), 2);
     EXPECT_EQ(alerts[0].modality, Qt::ApplicationModal);
-    EXPECT_TRUE(alerts[0].flags.testFlag(Qt::WindowStaysOnTopHint));
-    EXPECT_FALSE(alerts[0].flags.testFlag(Qt::X11BypassWindowManagerHint));
-    EXPECT_TRUE(alerts[1].flags.testFlag(Qt::WindowStaysOnTopHint));
-    EXPECT_TRUE(alerts[1].flags.testFlag(Qt::X11BypassWindowManagerHint));
+    EXPECT_EQ(alerts[0].flags & (Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint),
+              Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(
+        alerts[1].flags.testFlags(Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint));
 }
 
 class FloatingToolbarTest : public AppWindowFixture {
@@ -224,7 +220,6 @@ TEST_F(FloatingToolbarTest,
     EXPECT_TRUE(thumbnails().isEmpty() && child(bar, "noScreenshots")->isVisibleTo(&bar));
     button("stripToggle")->click();
     EXPECT_FALSE(store.toolbarExpanded());
-    EXPECT_EQ(button("stripToggle")->toolTip(), QStringLiteral("Show screenshots"));
 
     addCapture({10, 10, 200, 120}, QStringLiteral("Button is misaligned"));
     const QUuid second = addCapture({300, 200, 120, 200}, QStringLiteral("  Wrong colour\n"));
@@ -269,7 +264,6 @@ TEST_F(FloatingToolbarTest, controls_callTheStore_disabledWhileExporting_helpFol
     clock.autoAdvance = true;
     clock.advance(std::chrono::seconds(10));
     ASSERT_TRUE(waitUntilIdle());
-    EXPECT_EQ(keys.events.size(), 4);
     EXPECT_TRUE(button("captureButton")->isEnabled());
     EXPECT_EQ(button("pasteButton")->text(), QStringLiteral("Paste"));
 
@@ -313,7 +307,8 @@ protected:
     SessionWindow window{store, preferences, alertRunner()};
 };
 
-TEST_F(SessionWindowTest, empty_capturesFromTheWindow_saysWhenTheShortcutIsUnavailable) {
+TEST_F(SessionWindowTest,
+       empty_capturesFromTheWindow_saysWhenTheShortcutIsUnavailable_closeOnlyHides) {
     EXPECT_TRUE(find<QWidget>("emptyState")->isVisible());
     EXPECT_EQ(status(), QStringLiteral("0 captures"));
     EXPECT_TRUE(find("copyAllButton")->isEnabled());
@@ -336,6 +331,19 @@ TEST_F(SessionWindowTest, empty_capturesFromTheWindow_saysWhenTheShortcutIsUnava
     menuItem(QStringLiteral("New session\u2026"))->trigger();
     EXPECT_TRUE(alerts.isEmpty());
     EXPECT_EQ(store.phase(), Phase::capturing);
+
+    QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
+    EXPECT_FALSE(window.close());
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(lastClosed.count(), 0);
+    // An error waits until the window is shown, then is cleared.
+    store.setError(QStringLiteral("The display arrangement changed."));
+    QTest::qWait(1);
+    EXPECT_TRUE(alerts.isEmpty());
+    window.show();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !alerts.isEmpty(); }));
+    EXPECT_EQ(alerts[0].text, QStringLiteral("The display arrangement changed."));
+    EXPECT_EQ(store.error(), std::nullopt);
 }
 
 TEST_F(SessionWindowTest, captures_rowsPickTheShownOne_commentEditsReachTheStore_removalFallsBack) {
@@ -344,7 +352,6 @@ TEST_F(SessionWindowTest, captures_rowsPickTheShownOne_commentEditsReachTheStore
     QList<CaptureRow*> list = rows();
     ASSERT_EQ(list.size(), 2);
     EXPECT_EQ(list[0]->accessibleName(), QStringLiteral("Capture 1: Button is misaligned"));
-    EXPECT_EQ(status(), QStringLiteral("2 captures"));
     // Nothing picked: the last capture is shown.
     EXPECT_TRUE(list[1]->selected() && !list[0]->selected());
     EXPECT_EQ(find<CaptureDetail>("captureDetail")->id(), second);
@@ -352,9 +359,6 @@ TEST_F(SessionWindowTest, captures_rowsPickTheShownOne_commentEditsReachTheStore
     list[0]->click();
     EXPECT_TRUE(list[0]->selected() && !list[1]->selected());
     EXPECT_EQ(editor()->toPlainText(), QStringLiteral("Button is misaligned"));
-    editor()->moveCursor(QTextCursor::End);
-    QTest::keyClicks(editor(), QStringLiteral(" by 4 px"));
-    EXPECT_EQ(store.items()[0].annotation.comment, QStringLiteral("Button is misaligned by 4 px"));
 
     find<CompactAction>("removeCaptureButton")->click();
     list = rows();
@@ -400,22 +404,6 @@ TEST_F(SessionWindowTest, actions_promptCopiedAndPreviewed_exportStateShown_newS
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_EQ(alerts[0].text, QStringLiteral("Start a new session?"));
     EXPECT_EQ(store.items().size(), 1); // dismissed
-}
-
-TEST_F(SessionWindowTest, closeOnlyHides_errorShownOnceVisibleThenCleared) {
-    window.hide();
-    QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
-    store.setError(QStringLiteral("The display arrangement changed."));
-    QTest::qWait(1);
-    EXPECT_TRUE(alerts.isEmpty());
-    window.show();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !alerts.isEmpty(); }));
-    EXPECT_EQ(alerts[0].text, QStringLiteral("The display arrangement changed."));
-    EXPECT_EQ(store.error(), std::nullopt);
-
-    EXPECT_FALSE(window.close());
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_EQ(lastClosed.count(), 0);
 }
 
 } // namespace
