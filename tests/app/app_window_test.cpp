@@ -213,7 +213,7 @@ protected:
 };
 
 TEST_F(FloatingToolbarTest,
-       strip_emptyThenThumbnailsInOrder_removalDropsOnlyItsThumbnail_copyStateSurvives) {
+       strip_thumbnailsInOrder_removalDropsOnlyItsOwn_copyStateSurvives_controlsWaitForTheExport) {
     EXPECT_FALSE(button("pasteButton")->isEnabled());
     EXPECT_FALSE(button("stripToggle")->isEnabled()); // nothing to unfold, but it folds
     store.setToolbarExpanded(true);
@@ -242,14 +242,12 @@ TEST_F(FloatingToolbarTest,
     ASSERT_TRUE(QTest::qWaitFor([this] { return clipboard.writes.size() == 1; }));
     ASSERT_TRUE(waitUntilIdle());
     EXPECT_EQ(thumbnails().value(0)->copyActions()->state(), ScreenshotCopyActions::State::copied);
-}
 
-TEST_F(FloatingToolbarTest, controls_callTheStore_disabledWhileExporting_helpFollowsTheShortcut) {
+    // The controls call the store; while it exports they wait; help follows the shortcut.
     EXPECT_EQ(button("captureButton")->toolTip(), QStringLiteral("Select a region (Ctrl+Shift+S)"));
     ASSERT_TRUE(preferences.save({QStringLiteral("K"), true, false, true, false}));
     EXPECT_EQ(button("captureButton")->toolTip(), QStringLiteral("Select a region (Ctrl+Alt+K)"));
 
-    addCapture();
     clock.autoAdvance = false; // the paste waits on the clock, so it keeps exporting
     button("pasteButton")->click();
     ASSERT_TRUE(QTest::qWaitFor([this] { return clock.pendingWaits() == 1; }));
@@ -346,7 +344,7 @@ TEST_F(SessionWindowTest,
     EXPECT_EQ(store.error(), std::nullopt);
 }
 
-TEST_F(SessionWindowTest, captures_rowsPickTheShownOne_commentEditsReachTheStore_removalFallsBack) {
+TEST_F(SessionWindowTest, captures_rowsPickTheShownOne_removalFallsBack_actionsFollowTheExport) {
     addCapture({10, 10, 200, 120}, QStringLiteral("Button is misaligned"));
     const QUuid second = addCapture();
     QList<CaptureRow*> list = rows();
@@ -368,10 +366,8 @@ TEST_F(SessionWindowTest, captures_rowsPickTheShownOne_commentEditsReachTheStore
     EXPECT_TRUE(editor()->toPlainText().isEmpty());
     EXPECT_EQ(status(), QStringLiteral("1 capture"));
     EXPECT_EQ(store.items()[0].id(), second);
-}
 
-TEST_F(SessionWindowTest, actions_promptCopiedAndPreviewed_exportStateShown_newSessionAsks) {
-    addCapture({10, 10, 200, 120}, QStringLiteral("Wrong colour"));
+    // The prompt copied and previewed, the export's state shown, a new session asked for.
     EXPECT_FALSE(menuItem(QStringLiteral("Show exported files"))->isVisible());
     EXPECT_FALSE(menuItem(QStringLiteral("New session\u2026"))->isEnabled());
 
