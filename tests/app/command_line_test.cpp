@@ -75,10 +75,9 @@ TEST_F(CommandLineTest, sessionCommands_eachReachesItsOperation_copiesAnswerOnce
     EXPECT_EQ(text.out.toStdString(), "monitoring, 2 captures\n"
                                       "  tovik-001.png  Move it left\n"
                                       "  tovik-002.png  Review the marked region.\n");
+    // As JSON: what the control client reads; its fields are the end-to-end tests' status.
     const Ran json = run({"status", "--json"});
-    const QJsonObject status = QJsonDocument::fromJson(json.out.toUtf8()).object();
-    EXPECT_EQ(status["phase"].toString(), "monitoring");
-    EXPECT_EQ(status["captures"].toArray().size(), 2);
+    EXPECT_EQ(QJsonDocument::fromJson(json.out.toUtf8())["captures"].toArray().size(), 2);
 
     // Copies and the paste answer once done, with the store's notice or its error.
     const Ran copied = run({"copy"});
