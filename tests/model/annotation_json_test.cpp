@@ -43,7 +43,7 @@ TEST(AnnotationsFile, session_matchesReferenceBytes_emptyContainersOnOneLine) {
               "{\n  \"points\" : [],\n  \"width\" : 3\n}");
 }
 
-TEST(AnnotationsFile, numbers_shortestFormThatReadsBack) {
+TEST(AnnotationsFile, numbers_shortestFormThatReadsBack_nonFiniteOrInvalidTimestampFails) {
     // Each text reads back to its number as JSON is read (sign of zero included), whatever the
     // locale's decimal separator, and is what that number is written as.
     for (const char* text :
@@ -54,9 +54,7 @@ TEST(AnnotationsFile, numbers_shortestFormThatReadsBack) {
         EXPECT_EQ(AnnotationJson::encode(MarkPoint{value, 0}).value().toStdString(),
                   "{\n  \"x\" : " + std::string(text) + ",\n  \"y\" : 0\n}");
     }
-}
 
-TEST(AnnotationsFile, nonFiniteNumberOrInvalidTimestamp_failsWithoutText) {
     QList<Annotation> session = twoCaptures();
     session[1].pixelsPerPoint = std::numeric_limits<double>::infinity();
     EXPECT_TRUE(AnnotationJson::encode(session).failure().is(JsonError::nonFinite));
@@ -67,7 +65,7 @@ TEST(AnnotationsFile, nonFiniteNumberOrInvalidTimestamp_failsWithoutText) {
     EXPECT_TRUE(AnnotationJson::encode(session[0]).failure().is(JsonError::invalidTimestamp));
 }
 
-TEST(AnnotationJsonDecode, encodedRecords_roundTrip) {
+TEST(AnnotationJsonDecode, encodedRecordsRoundTrip_missingMemberWrongTypeBadValueOrSyntaxFail) {
     const QList<Annotation> session = twoCaptures();
     QList<Annotation> expected = session;
     expected[0].createdAt = expected[0].createdAt.addMSecs(-750); // whole seconds only
@@ -77,11 +75,7 @@ TEST(AnnotationJsonDecode, encodedRecords_roundTrip) {
     ASSERT_TRUE(all.ok()) << all.failure().message().toStdString();
     EXPECT_EQ(*all, expected);
     EXPECT_EQ(all->first().createdAt.timeSpec(), Qt::UTC);
-    EXPECT_EQ(*AnnotationJson::decode<Annotation>(*AnnotationJson::encode(expected[1])),
-              expected[1]);
-}
 
-TEST(AnnotationJsonDecode, missingMemberWrongTypeBadValueOrSyntax_failsWithItsError) {
     const QJsonObject full =
         QJsonDocument::fromJson(*AnnotationJson::encode(twoCaptures().first())).object();
     const auto decode = [](const QJsonObject& object) {

@@ -15,19 +15,12 @@ Annotation capture(qint64 number, QString comment, QList<PenStroke> strokes = {}
 
 const PenStroke dot{{{12, 12}}, 3};
 
-TEST(AnnotationText, fileNamePadsToThreeDigits_instructionTrimsUnicodeSpacesOrFallsBack) {
-    EXPECT_EQ(capture(1, "").fileName(), "tovik-001.png");
-    EXPECT_EQ(capture(1000, "").fileName(), "tovik-1000.png");
-    EXPECT_EQ(capture(1, QStringLiteral("\u00a0\u2003Fix\nthis\u2029\r\n")).instruction(),
-              "Fix\nthis");
-    EXPECT_EQ(capture(1, QStringLiteral(" \n\t\u2028\u3000")).instruction(),
-              "Review the marked region.");
-    EXPECT_EQ(capture(1, "", {dot}).instruction(), "Review the marked region and pen strokes.");
-}
-
+// Comments are trimmed of Unicode spaces too; an empty one falls back to an instruction that
+// names the strokes when there are some.
 TEST(FeedbackPrompt, entriesByFileOrSheetNumber_strokeHeaderOnceAtTop_numberGapsKept) {
-    const QList<Annotation> session{capture(1, "  Button is\nmisaligned "), capture(3, "", {dot}),
-                                    capture(1000, "%1 of %2", {dot, dot})};
+    const QList<Annotation> session{
+        capture(1, QStringLiteral("\u00a0\u2003Button is\nmisaligned\u2029\r\n")),
+        capture(3, "", {dot}), capture(1000, "%1 of %2", {dot, dot})};
     EXPECT_EQ(FeedbackPrompt::text(session, false).toStdString(),
               "Orange pen strokes mark details.\n\n"
               "#1 — tovik-001.png\nButton is\nmisaligned\n\n"
@@ -38,7 +31,8 @@ TEST(FeedbackPrompt, entriesByFileOrSheetNumber_strokeHeaderOnceAtTop_numberGaps
               "#1 — Screenshot #1\nButton is\nmisaligned\n\n"
               "#3 — Screenshot #3\nReview the marked region and pen strokes.\n\n"
               "#1000 — Screenshot #1000\n%1 of %2");
-    EXPECT_EQ(FeedbackPrompt::text({capture(1, "First"), capture(2, "")}, false),
+    EXPECT_EQ(FeedbackPrompt::text(
+                  {capture(1, "First"), capture(2, QStringLiteral(" \n\t\u2028\u3000"))}, false),
               "#1 — tovik-001.png\nFirst\n\n#2 — tovik-002.png\nReview the marked region.");
     EXPECT_EQ(FeedbackPrompt::text({}, false), "");
 }

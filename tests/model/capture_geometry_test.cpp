@@ -33,7 +33,7 @@ TEST(CaptureGeometry, selectionAndClamp_normaliseAndStopAtTheEdges) {
     EXPECT_EQ(clampPoint({0, 0}, QRectF(110, 70, -100, -50)), QPointF(10, 20));
 }
 
-TEST(CaptureGeometry, pixelRect_roundsOutwardsByTheWidthScale_cutToTheImage_orNull) {
+TEST(CaptureGeometry, pixelRect_roundsOutwardsCutToTheImage_byteEstimateTruncatesAndSaturates) {
     // Scaled (20.5, 41, 11, 8.5): near edges 20.5 -> 20, 41 -> 41; far 31.5 -> 32, 49.5 -> 50.
     EXPECT_EQ(pixelRect(QRectF(10.25, 20.5, 5.5, 4.25), 2, 2880, 1800), QRect(20, 41, 12, 9));
     // 2880 pixels over 1440 points, although 1799 is not twice the 900-point height.
@@ -42,9 +42,7 @@ TEST(CaptureGeometry, pixelRect_roundsOutwardsByTheWidthScale_cutToTheImage_orNu
     EXPECT_EQ(pixelRect(QRectF(-5.5, 10, 20, 20), 1, 100, 100), QRect(0, 10, 15, 20));
     EXPECT_EQ(pixelRect(QRectF(1440, 0, 10, 10), 2, 2880, 1800), std::nullopt); // touches
     EXPECT_EQ(pixelRect(QRectF(7, 7, 0, 0), 2, 2880, 1800), std::nullopt);
-}
 
-TEST(CaptureGeometry, estimatedByteCount_truncatesPixelSides_saturatesWithoutOverflow) {
     EXPECT_EQ(estimatedByteCount(QRectF(0, 0, 100.2, 50.3), 1.5), 150 * 75 * 4);
     EXPECT_EQ(estimatedByteCount(QRectF(3, 3, 10.7, 10.9), 1), 10 * 10 * 4);
     const qint64 ceiling = qint64(1) << 62;
