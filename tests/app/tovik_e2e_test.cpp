@@ -32,18 +32,15 @@ QString num(int value) {
     return QString::number(value);
 }
 
-ToolResult runTovik(const QStringList& arguments) {
-    return runTool(QStringLiteral(TOVIK_EXECUTABLE), arguments);
-}
-
 struct XWindow {
     quint32 id = 0;
     QRect geometry;
 };
 
-// The viewable windows of a process, as the X server has them (xdotool's own geometry counts
-// a window manager's frame twice).
-QList<XWindow> windowsOf(qint64 pid) {
+// The viewable windows of a process of this size, as the X server has them (xdotool's own
+// geometry counts a window manager's frame twice); of an empty size, its tray icon (48 × 48 at
+// most).
+QList<XWindow> windowsOf(qint64 pid, QSize size) {
     QList<XWindow> windows;
     xcb_connection_t* conn = xcb_connect(nullptr, nullptr);
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(conn)).data->root;
@@ -53,14 +50,13 @@ QList<XWindow> windowsOf(qint64 pid) {
         const xcb_window_t window = id.toUInt();
         if (!window)
             continue;
-        xcb_get_geometry_reply_t* size =
-            xcb_get_geometry_reply(conn, xcb_get_geometry(conn, window), nullptr);
-        xcb_translate_coordinates_reply_t* origin = xcb_translate_coordinates_reply(
+        auto* g = xcb_get_geometry_reply(conn, xcb_get_geometry(conn, window), nullptr);
+        auto* origin = xcb_translate_coordinates_reply(
             conn, xcb_translate_coordinates(conn, window, root, 0, 0), nullptr);
-        if (size && origin)
-            windows.append(
-                {window, QRect(origin->dst_x, origin->dst_y, size->width, size->height)});
-        std::free(size);
+        const QSize s = g ? QSize(g->width, g->height) : QSize();
+        if (g && origin && (size.isEmpty() ? s.width() <= 48 && s.height() <= 48 : s == size))
+            windows.append({window, QRect(QPoint(origin->dst_x, origin->dst_y), s)});
+        std::free(g);
         std::free(origin);
     }
     xcb_disconnect(conn);
@@ -68,29 +64,12 @@ QList<XWindow> windowsOf(qint64 pid) {
 }
 // Waits until the process shows `count` windows of this size.
 bool waitForCount(qint64 pid, QSize size, int count) {
-    return QTest::qWaitFor(
-        [&] {
-            const QList<XWindow> windows = windowsOf(pid);
-            return std::count_if(windows.begin(), windows.end(), [size](const XWindow& w) {
-                       return w.geometry.size() == size;
-                   }) == count;
-        },
-        5000);
+    return QTest::qWaitFor([&] { return windowsOf(pid, size).size() == count; }, 5000);
 }
-// Waits for a window of this size; of an empty size, for the tray icon (48 × 48 at most).
 std::optional<XWindow> waitForWindow(qint64 pid, QSize size) {
-    const auto fits = [size](QSize s) {
-        return size.isEmpty() ? s.width() <= 48 && s.height() <= 48 : s == size;
-    };
-    std::optional<XWindow> found;
-    (void)QTest::qWaitFor(
-        [&] {
-            for (const XWindow& w : windowsOf(pid))
-                found = fits(w.geometry.size()) ? w : found;
-            return found.has_value();
-        },
-        5000);
-    return found;
+    QList<XWindow> found;
+    (void)QTest::qWaitFor([&] { return !(found = windowsOf(pid, size)).isEmpty(); }, 5000);
+    return found.isEmpty() ? std::nullopt : std::optional(found.last());
 }
 
 bool drag(QPoint from, QPoint to) {
@@ -124,10 +103,7 @@ protected:
     // Where tovik draws its controls, read off the same widgets laid out here.
     void SetUp() override {
         const QString settingsPath = exportDir.filePath(QStringLiteral("tovik.conf"));
-        const ControlPlaces places = controlPlaces(store, settingsPath);
-        pen = places.pen;
-        stripToggle = places.stripToggle;
-        paste = places.paste;
+        places = controlPlaces(store, settingsPath);
         ShortcutPreferences preferences(settingsPath);
 
         // The session window with the two captures of the review test.
@@ -176,7 +152,8 @@ protected:
     }
 
     const QString firstNote = QStringLiteral("First note"), secondNote = QStringLiteral("Second");
-    QPoint pen, stripToggle, paste, firstRow, commentEditor, copyAll; // where to click
+    ControlPlaces places;
+    QPoint firstRow, commentEditor, copyAll; // where to click
     TovikProcess tovik;
 };
 
@@ -192,7 +169,7 @@ TEST_F(TovikEndToEnd, hotKey_captureWithPenAndComment_toolbarPastesIntoTheReceiv
     select(selection);
     ASSERT_TRUE(xdotool({"type", "--delay", "20", "Move the button left"}));
     const QRectF panel = CaptureOverlayWindow::editorFrame(QSizeF(monitorSize), QRectF(selection));
-    ASSERT_TRUE(clickAt(rightMonitor + panel.topLeft().toPoint() + pen));
+    ASSERT_TRUE(clickAt(rightMonitor + panel.topLeft().toPoint() + places.pen));
     ASSERT_TRUE(drag(rightMonitor + QPoint(300, 400), rightMonitor + QPoint(520, 400)));
     QTest::qWait(300);
     const QImage overlay =
@@ -224,7 +201,7 @@ TEST_F(TovikEndToEnd, hotKey_captureWithPenAndComment_toolbarPastesIntoTheReceiv
     // A click on the background between the strip toggle and Paste does nothing, so any
     // change of the active window would be the panel taking the focus.
     ASSERT_TRUE(clickAt(toolbar->geometry.topLeft() +
-                        QPoint((stripToggle.x() + paste.x()) / 2, paste.y())));
+                        QPoint((places.stripToggle.x() + places.paste.x()) / 2, places.paste.y())));
     QTest::qWait(300);
     EXPECT_EQ(client.activeApp(), before);
     EXPECT_TRUE(client.hasFocus(before->window));
@@ -232,7 +209,7 @@ TEST_F(TovikEndToEnd, hotKey_captureWithPenAndComment_toolbarPastesIntoTheReceiv
     // The receiver still named active, the focus on no window: how xfwm4 left a browser after
     // a capture. The paste gives the keyboard back before it sends the keys.
     client.dropFocus();
-    ASSERT_TRUE(clickAt(toolbar->geometry.topLeft() + paste));
+    ASSERT_TRUE(clickAt(toolbar->geometry.topLeft() + places.paste));
     ASSERT_TRUE(receiver.waitForPastes(2));
     const QList<QJsonObject> pastes = receiver.pastes();
     ASSERT_EQ(pastes.size(), 2);
@@ -243,17 +220,19 @@ TEST_F(TovikEndToEnd, hotKey_captureWithPenAndComment_toolbarPastesIntoTheReceiv
     EXPECT_TRUE(pastes[1]["text"].toString().contains("Move the button left"));
     EXPECT_EQ(client.activeApp(), before);
 
-    ASSERT_TRUE(clickAt(toolbar->geometry.topLeft() + stripToggle));
+    ASSERT_TRUE(clickAt(toolbar->geometry.topLeft() + places.stripToggle));
     const std::optional<XWindow> unfolded = waitForWindow(tovik.pid(), unfoldedToolbar);
     ASSERT_TRUE(unfolded);
     QTest::qWait(200);
     screenshot(unfolded->geometry.adjusted(-40, -40, 40, 40), "e2e-toolbar-unfolded.png");
 }
 
-TEST_F(TovikEndToEnd, escapeOnTheFirstCapture_readyWithNothingShown_quitByCommandLine) {
+// A first capture abandoned at once stops the session, which hides the session window. Then
+// two captures reviewed in the session window: a comment edited there reaches the files Copy
+// all exports (removal and the prompt: the session window's widget tests). Quit by command line.
+TEST_F(TovikEndToEnd, escapeOnFirstCapture_thenSessionWindowReviewEditCopy_quitByCommandLine) {
     ASSERT_TRUE(tovik.start());
     ASSERT_TRUE(waitForWindow(tovik.pid(), sessionWindow));
-    // A capture abandoned at once stops the session, which hides the session window.
     pressHotKey();
     ASSERT_TRUE(xdotool({"key", "Escape"}));
     ASSERT_TRUE(tovik.waitForPhase("ready"));
@@ -261,19 +240,10 @@ TEST_F(TovikEndToEnd, escapeOnTheFirstCapture_readyWithNothingShown_quitByComman
     ASSERT_TRUE(waitForCount(tovik.pid(), sessionWindow, 0));
     EXPECT_TRUE(waitForCount(tovik.pid(), foldedToolbar, 0));
     EXPECT_TRUE(instructions().isEmpty());
-    EXPECT_EQ(runTovik({"quit"}).exitCode, 0);
-    EXPECT_EQ(tovik.waitForExit(), 0);
-    EXPECT_FALSE(QFile::exists(tovik.socketPath()));
-}
 
-// Two captures reviewed in the session window: a comment edited there reaches the files Copy
-// all exports. (Removal and the prompt: the session window's widget tests.)
-TEST_F(TovikEndToEnd, sessionWindow_reviewEditCopy) {
-    ASSERT_TRUE(tovik.start());
-    ASSERT_TRUE(waitForWindow(tovik.pid(), sessionWindow));
     captureWithComment(firstNote);
     captureWithComment(secondNote);
-    ASSERT_EQ(runTovik({}).exitCode, 0); // a second launch brings the window back
+    ASSERT_EQ(TovikProcess::run({}).exitCode, 0); // a second launch brings the window back
     const std::optional<XWindow> window = waitForWindow(tovik.pid(), sessionWindow);
     ASSERT_TRUE(window);
     QTest::qWait(300);
@@ -293,6 +263,10 @@ TEST_F(TovikEndToEnd, sessionWindow_reviewEditCopy) {
     QFile feedback(QUrl(QString::fromUtf8(uris.split('\n').last().trimmed())).toLocalFile());
     ASSERT_TRUE(feedback.open(QIODevice::ReadOnly)) << uris.toStdString();
     EXPECT_TRUE(feedback.readAll().contains("First note edited"));
+
+    EXPECT_EQ(TovikProcess::run({"quit"}).exitCode, 0);
+    EXPECT_EQ(tovik.waitForExit(), 0);
+    EXPECT_FALSE(QFile::exists(tovik.socketPath()));
 }
 
 // Quit always ends the process with the session window open and its icon docked in a tray

@@ -2,7 +2,6 @@
 // goes to, a window that logs each paste shortcut's keys and the clipboard, a JSON line each.
 #include <QApplication>
 #include <QClipboard>
-#include <QCommandLineParser>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -44,19 +43,17 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
-    // The class part of WM_CLASS is the application name; set before any window exists.
-    QString wmClass = "paste_receiver";
-    for (int i = 1; i + 1 < argc; ++i)
-        if (qstrcmp(argv[i], "--class") == 0)
+    QString log, wmClass = "paste_receiver";
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (qstrcmp(argv[i], "--log") == 0)
+            log = QString::fromLocal8Bit(argv[i + 1]);
+        else if (qstrcmp(argv[i], "--class") == 0)
             wmClass = QString::fromLocal8Bit(argv[i + 1]);
+    }
+    // The class part of WM_CLASS is the application name; set before any window exists.
     QCoreApplication::setApplicationName(wmClass);
     QApplication app(argc, argv);
-    QCommandLineParser parser;
-    const QCommandLineOption log("log", QString(), "file");
-    parser.addOptions({log, {"class", QString(), "name"}});
-    parser.process(app);
-
-    Receiver receiver(parser.value(log));
+    Receiver receiver(log);
     receiver.show();
     return app.exec();
 }

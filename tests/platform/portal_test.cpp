@@ -59,7 +59,7 @@ TEST_F(PortalTest, requestPortal_givesUpAtTheDeadline_andClosesTheRequest) {
     EXPECT_TRUE(logged(QStringLiteral("Request.Close")));
 }
 
-TEST_F(PortalTest, hotKey_withoutThePortal_grabsNothing) {
+TEST_F(PortalTest, withoutThePortal_grabsNothing_sendsNoKeys) {
     // No portal on the bus at all: the bus says so at once.
     PortalHotKeyBackend nothing(bus.connection());
     EXPECT_FALSE(nothing.canGrab());
@@ -67,6 +67,9 @@ TEST_F(PortalTest, hotKey_withoutThePortal_grabsNothing) {
     const auto call = waitForTask(createSession(QDeadlineTimer(5s)));
     ASSERT_TRUE(call && !*call);
     EXPECT_TRUE(call->failure().is(PortalError::unavailable));
+    PortalKeyInjector keys(QDBusConnection(QStringLiteral("no such bus")), QString());
+    EXPECT_FALSE(keys.reachesOtherApps());
+    EXPECT_EQ(waitForTask(keys.requestPermission()), false);
 
     // A portal without GlobalShortcuts.
     ASSERT_TRUE(bus.startPortal({QStringLiteral("--without"), QStringLiteral("GlobalShortcuts")}));
@@ -76,7 +79,7 @@ TEST_F(PortalTest, hotKey_withoutThePortal_grabsNothing) {
     EXPECT_FALSE(bus.portalLog().contains(QStringLiteral("GlobalShortcuts.CreateSession")));
 }
 
-TEST_F(PortalTest, hotKey_bindsTheTrigger_pressesOnActivated_ungrabClosesTheSession) {
+TEST_F(PortalTest, hotKey_bindsTheTrigger_pressesOnActivated_ungrabCloses_closedByDesktopIsLost) {
     ASSERT_TRUE(bus.startPortal());
     PortalHotKeyBackend backend(bus.connection());
     QSignalSpy pressed(&backend, &HotKeyBackend::pressed);
@@ -93,6 +96,13 @@ TEST_F(PortalTest, hotKey_bindsTheTrigger_pressesOnActivated_ungrabClosesTheSess
     ASSERT_TRUE(logged(QStringLiteral("Session.Close")));
     EXPECT_EQ(bus.activate(QStringLiteral("capture")), 0u);
     EXPECT_TRUE(lost.isEmpty());
+
+    // Grabbed again, then the desktop closes the session.
+    ASSERT_TRUE(backend.grab(keysymS, ctrlShift));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bus.activate(QStringLiteral("capture")) == 1u; }));
+    bus.closeSessions();
+    ASSERT_TRUE(lost.wait(5000));
+    EXPECT_EQ(lost.size(), 1);
 }
 
 TEST_F(PortalTest, hotKey_refusedByTheDesktop_isLost_andItsSessionClosed) {
@@ -107,19 +117,9 @@ TEST_F(PortalTest, hotKey_refusedByTheDesktop_isLost_andItsSessionClosed) {
     EXPECT_TRUE(logged(QStringLiteral("Session.Close")));
 }
 
-TEST_F(PortalTest, hotKey_sessionClosedByTheDesktop_isLost) {
-    ASSERT_TRUE(bus.startPortal());
-    PortalHotKeyBackend backend(bus.connection());
-    QSignalSpy lost(&backend, &HotKeyBackend::grabLost);
-    ASSERT_TRUE(backend.grab(keysymS, ctrlShift));
-    ASSERT_TRUE(logged(QStringLiteral("GlobalShortcuts.BindShortcuts")));
-    bus.closeSessions();
-    ASSERT_TRUE(lost.wait(5000));
-    EXPECT_EQ(lost.size(), 1);
-}
-
-// The paste keys through RemoteDesktop: allowed once, the consent kept for the next run.
-TEST_F(PortalTest, keys_allowedOnce_sentInOrder_consentKeptForTheNextRun) {
+// The paste keys through RemoteDesktop: allowed once, the consent kept for the next run, asked
+// again once the desktop ended the session.
+TEST_F(PortalTest, keys_allowedOnce_sentInOrder_consentKept_endedByDesktopMustBeAllowedAgain) {
     ASSERT_TRUE(bus.startPortal());
     QTemporaryDir config;
     const QString settings = config.filePath(QStringLiteral("tovik.conf"));
@@ -138,9 +138,12 @@ TEST_F(PortalTest, keys_allowedOnce_sentInOrder_consentKeptForTheNextRun) {
     PortalKeyInjector again(bus.connection(), settings);
     ASSERT_EQ(waitForTask(again.requestPermission()), true);
     EXPECT_TRUE(bus.portalLog().contains(QStringLiteral("select types=1 persist=2 token=token-1")));
+    bus.closeSessions();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !again.hasPermission(); }));
+    EXPECT_FALSE(again.postPaste({}));
 }
 
-TEST_F(PortalTest, keys_refusedOrEnded_sendNothing) {
+TEST_F(PortalTest, keys_refused_leaveNoSessionAndSendNothing) {
     // A refusal leaves no session open and nothing to send keys through.
     ASSERT_TRUE(
         bus.startPortal({QStringLiteral("--refuse"), QStringLiteral("RemoteDesktop.Start")}));
@@ -149,21 +152,6 @@ TEST_F(PortalTest, keys_refusedOrEnded_sendNothing) {
     EXPECT_EQ(waitForTask(refused.requestPermission()), false);
     EXPECT_TRUE(logged(QStringLiteral("Session.Close")));
     EXPECT_FALSE(refused.hasPermission() || refused.postPaste({}));
-}
-
-TEST_F(PortalTest, keys_sessionEndedByTheDesktop_mustBeAllowedAgain) {
-    ASSERT_TRUE(bus.startPortal());
-    QTemporaryDir config;
-    PortalKeyInjector keys(bus.connection(), config.filePath(QStringLiteral("tovik.conf")));
-    ASSERT_EQ(waitForTask(keys.requestPermission()), true);
-    bus.closeSessions();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !keys.hasPermission(); }));
-    EXPECT_FALSE(keys.postPaste({}));
-
-    // Without the portal, no key reaches another app and nothing is asked.
-    PortalKeyInjector none(QDBusConnection(QStringLiteral("no such bus")), QString());
-    EXPECT_FALSE(none.reachesOtherApps());
-    EXPECT_EQ(waitForTask(none.requestPermission()), false);
 }
 
 TEST(PortalTrigger, namesTheModifiersAndTheKey_refusesKeysItCannotName) {

@@ -96,19 +96,6 @@ TEST_F(X11DesktopInputTest, grab_pressedWhileOtherClientFocused_firesForExactMod
     press("Caps_Lock");
 }
 
-TEST_F(X11DesktopInputTest, grab_variantHeldByAnotherClient_failsAndLeavesNothing_ungrabReleases) {
-    // Lock and NumLock, the variant grabbed last, so the others were taken before the conflict.
-    ASSERT_TRUE(observer.grabKey(s, ctrlShift | 0x12));
-    EXPECT_FALSE(backend.grab(sKeysym, ctrlShift));
-    observer.ungrabKey(s, ctrlShift | 0x12);
-    EXPECT_TRUE(isFree(s));
-
-    ASSERT_TRUE(backend.grab(sKeysym, ctrlShift));
-    ASSERT_FALSE(isFree(s));
-    backend.ungrab();
-    EXPECT_TRUE(isFree(s));
-}
-
 // Keycodes that produce nothing in the server's keyboard mapping now.
 QList<quint8> unusedKeycodes() {
     QList<quint8> unused;
@@ -128,7 +115,17 @@ bool remap(const QStringList& expressions) {
     return runTool("xmodmap", arguments).exitCode == 0;
 }
 
-TEST_F(X11DesktopInputTest, keymapChange_grabFollowsTheKey_aKeyTakenByAnotherClientIsLostLoudly) {
+TEST_F(X11DesktopInputTest, grab_conflictLeavesNothing_ungrabReleases_keymapChangeIsFollowed) {
+    // Lock and NumLock, the variant grabbed last, so the others were taken before the conflict.
+    ASSERT_TRUE(observer.grabKey(s, ctrlShift | 0x12));
+    EXPECT_FALSE(backend.grab(sKeysym, ctrlShift));
+    observer.ungrabKey(s, ctrlShift | 0x12);
+    EXPECT_TRUE(isFree(s));
+    ASSERT_TRUE(backend.grab(sKeysym, ctrlShift));
+    ASSERT_FALSE(isFree(s));
+    backend.ungrab();
+    EXPECT_TRUE(isFree(s));
+
     const QList<quint8> unused = unusedKeycodes();
     ASSERT_GE(unused.size(), 2);
     const QString moved = QString::number(unused[0]), takenKey = QString::number(unused[1]);
@@ -147,7 +144,7 @@ TEST_F(X11DesktopInputTest, keymapChange_grabFollowsTheKey_aKeyTakenByAnotherCli
     press("ctrl+shift+s");
     EXPECT_TRUE(QTest::qWaitFor([&] { return pressed.size() == 1; }));
 
-    // Moved again, onto a key another client already holds with these modifiers.
+    // Moved again, onto a key another client already holds with these modifiers: lost loudly.
     ASSERT_TRUE(observer.grabKey(unused[1], ctrlShift));
     ASSERT_TRUE(remap({"keycode " + moved + " =", "keycode " + takenKey + " = s S"}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return lost.size() == 1; }));
@@ -156,7 +153,8 @@ TEST_F(X11DesktopInputTest, keymapChange_grabFollowsTheKey_aKeyTakenByAnotherCli
     EXPECT_TRUE(isFree(unused[0]));
 }
 
-TEST_F(X11DesktopInputTest, frontmostAndActivate_followOtherApplicationsOnly) {
+// Other applications only; a closed one, or its window id with another process, is gone.
+TEST_F(X11DesktopInputTest, frontmostActivateAndTerminated_followOtherApplicationsOnly) {
     PasteReceiver first, second;
     ASSERT_TRUE(first.start());
     ASSERT_TRUE(second.start("Probe"));
@@ -182,6 +180,14 @@ TEST_F(X11DesktopInputTest, frontmostAndActivate_followOtherApplicationsOnly) {
     const QList<AppRef> expected{first.app(), second.app(), first.app(), second.app()};
     for (qsizetype i = 0; i < 4; ++i)
         EXPECT_EQ(activated[i][0].value<AppRef>(), expected[i]) << i;
+
+    const AppRef app = first.app();
+    ASSERT_FALSE(desktop.isTerminated(app));
+    EXPECT_TRUE(desktop.isTerminated(AppRef{app.window, app.pid + 1, app.wmClass}));
+    first.kill();
+    // The server destroys the window once it has noticed the closed connection.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return desktop.isTerminated(app); }));
+    EXPECT_FALSE(activate(app));
 }
 
 // Named active with the focus on no window, as xfwm4 leaves it after an overlay closed: keys
@@ -198,28 +204,13 @@ TEST_F(X11DesktopInputTest, activate_activeWindowWithoutFocus_getsTheKeyboardBac
     EXPECT_FALSE(desktop.isActive());
 }
 
-TEST_F(X11DesktopInputTest, closedDestinationOrReusedWindowId_isTerminated) {
-    PasteReceiver receiver;
-    ASSERT_TRUE(receiver.start());
-    const AppRef app = receiver.app();
-    ASSERT_FALSE(desktop.isTerminated(app));
-    // The same window id, but not the process that was asked about.
-    EXPECT_TRUE(desktop.isTerminated(AppRef{app.window, app.pid + 1, app.wmClass}));
-
-    receiver.kill();
-
-    // The server destroys the window once it has noticed the closed connection.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return desktop.isTerminated(app); }));
-    EXPECT_FALSE(activate(app));
-}
-
 TEST_F(X11DesktopInputTest, screensChanged_whenMonitorsAreRearranged) {
     QSignalSpy changed(&desktop, &Desktop::screensChanged);
     ASSERT_TRUE(splitIntoTwoMonitors());
     EXPECT_TRUE(QTest::qWaitFor([&] { return changed.size() >= 1; }));
 }
 
-TEST_F(X11DesktopInputTest, clipboardWrite_eachActionsPayload_isServedUnderEveryMimeType) {
+TEST_F(X11DesktopInputTest, clipboard_eachPayloadServedAsEveryType_otherClientsClaimsOutdateOurs) {
     for (const ClipboardPayload& payload :
          {images, files("image/png", QByteArray::fromHex("89504e470d0a1a0a0000") + "binary"),
           files("text/plain;charset=utf-8", prompt)}) {
@@ -234,11 +225,9 @@ TEST_F(X11DesktopInputTest, clipboardWrite_eachActionsPayload_isServedUnderEvery
     }
     // Clients that ask for plain strings get the UTF-8 text too.
     EXPECT_EQ(readClipboard("UTF8_STRING"), prompt);
-}
 
-TEST_F(X11DesktopInputTest, clipboard_claimsOfOtherClientsOnly_areCountedAndOutdateOurs) {
-    // Qt's claims are refused until it has handled the claims other clients made earlier.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return clipboard.write(text("ours")); }));
+    // Claims of other clients only are counted, and outdate ours.
+    ASSERT_TRUE(clipboard.write(text("ours")));
     const qint64 before = clipboard.changeCount();
     ASSERT_TRUE(clipboard.write(text("ours again")));
     EXPECT_EQ(clipboard.changeCount(), before);
@@ -255,7 +244,7 @@ TEST_F(X11DesktopInputTest, clipboard_claimsOfOtherClientsOnly_areCountedAndOutd
     EXPECT_EQ(clipboard.changeCount(), before + 1);
 }
 
-TEST_F(X11DesktopInputTest, postPaste_plainApplicationWithModifiersHeld_pastesWithCtrlVOnly) {
+TEST_F(X11DesktopInputTest, postPaste_plainAppWithModifiersHeldGetsCtrlVOnly_terminalCtrlShiftV) {
     PasteReceiver receiver;
     ASSERT_TRUE(receiver.start());
     ASSERT_TRUE(injector.hasPermission());
@@ -271,10 +260,8 @@ TEST_F(X11DesktopInputTest, postPaste_plainApplicationWithModifiersHeld_pastesWi
     EXPECT_EQ(received["keys"], "ctrl+v");
     EXPECT_EQ(received["uris"], QString::fromUtf8(images.data("text/uri-list")));
     EXPECT_EQ(received["text"], QString::fromUtf8(quotedPaths));
-}
 
-TEST_F(X11DesktopInputTest, postPaste_lxterminal_receivesThePathsThroughCtrlShiftV) {
-    // The terminal runs cat without line buffering, so what is pasted reaches the file as is;
+    // A terminal running cat without line buffering: what is pasted reaches the file as is;
     // Ctrl+V would reach cat as a control character instead.
     QTemporaryDir dir;
     const QString out = dir.filePath("pasted");
@@ -289,15 +276,13 @@ TEST_F(X11DesktopInputTest, postPaste_lxterminal_receivesThePathsThroughCtrlShif
                    observer.hasFocus(app->window);
         },
         10000));
-    ASSERT_TRUE(clipboard.write(images));
-
     ASSERT_TRUE(paste(*app));
 
-    const auto pasted = [&] {
+    const auto inFile = [&] {
         QFile file(out);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     };
-    EXPECT_TRUE(QTest::qWaitFor([&] { return pasted() == quotedPaths; })) << pasted().toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return inFile() == quotedPaths; })) << inFile().toStdString();
 }
 
 } // namespace

@@ -1,12 +1,11 @@
 #include "platform/x11/x11_screen_source.h"
+#include "support/task_result.h"
 #include "x11_test_env.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTest>
 #include <QWidget>
-
-#include <QCoro/QCoroTask>
 
 #include <gtest/gtest.h>
 
@@ -29,9 +28,7 @@ QImage pattern(QSize size, quint32 seed) {
 }
 
 Expected<QImage> grabNow(X11ScreenSource& source, const ScreenInfo& screen, QSize size) {
-    std::optional<Expected<QImage>> image;
-    QCoro::waitFor([&]() -> QCoro::Task<> { image = co_await source.grab(screen, size); }());
-    return *image;
+    return waitForTask(source.grab(screen, size), 30000).value(); // throws, so fails, if late
 }
 
 // An undecorated window of another client at the bottom of the stack that, like a real

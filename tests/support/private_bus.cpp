@@ -2,7 +2,6 @@
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusReply>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QTest>
@@ -28,11 +27,13 @@ const char* config =
 )";
 
 constexpr int startMs = 10000;
+const QString portalName = QStringLiteral("org.freedesktop.portal.Desktop");
 
-QDBusMessage control(const QString& method) {
-    return QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.portal.Desktop"),
-                                          QStringLiteral("/org/tovik/FakePortal"),
-                                          QStringLiteral("org.tovik.FakePortal"), method);
+QVariant control(const QDBusConnection& bus, const QString& method, const QVariantList& args = {}) {
+    QDBusMessage call = QDBusMessage::createMethodCall(portalName, "/org/tovik/FakePortal",
+                                                       "org.tovik.FakePortal", method);
+    call.setArguments(args);
+    return bus.call(call).arguments().value(0);
 }
 
 } // namespace
@@ -48,21 +49,18 @@ PrivateBus::PrivateBus() {
         return;
     }
     file.close();
-    daemon_.start(QStringLiteral("dbus-daemon"),
-                  {QStringLiteral("--config-file=") + configPath, QStringLiteral("--nofork"),
-                   QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")});
+    daemon_.start("dbus-daemon",
+                  {"--config-file=" + configPath, "--nofork", "--nopidfile", "--print-address=1"});
     const QDeadlineTimer deadline(startMs);
     while (!daemon_.canReadLine() && !deadline.hasExpired() &&
            daemon_.state() != QProcess::NotRunning)
         daemon_.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
     address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
-    if (address_.isEmpty()) {
-        problem_ = QStringLiteral("dbus-daemon did not start: ") + daemon_.errorString() +
-                   QLatin1Char(' ') + QString::fromUtf8(daemon_.readAllStandardError());
-        return;
-    }
-    if (!QDBusConnection::connectToBus(address_, name_).isConnected())
-        problem_ = QStringLiteral("cannot connect to the private bus at ") + address_;
+    if (address_.isEmpty())
+        problem_ = "dbus-daemon did not start: " + daemon_.errorString() + ' ' +
+                   QString::fromUtf8(daemon_.readAllStandardError());
+    else if (!QDBusConnection::connectToBus(address_, name_).isConnected())
+        problem_ = "cannot connect to the private bus at " + address_;
 }
 
 PrivateBus::~PrivateBus() {
@@ -75,33 +73,27 @@ PrivateBus::~PrivateBus() {
 
 bool PrivateBus::startPortal(const QStringList& options) {
     portal_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    portal_.start(QStringLiteral(TOVIK_FAKE_PORTAL),
-                  QStringList{QStringLiteral("--address"), address_} + options);
+    portal_.start(QStringLiteral(TOVIK_FAKE_PORTAL), QStringList{"--address", address_} + options);
     QDBusConnectionInterface* names = connection().interface();
     return QTest::qWaitFor(
                [&] {
                    return portal_.state() == QProcess::NotRunning ||
-                          names->isServiceRegistered(
-                              QStringLiteral("org.freedesktop.portal.Desktop"));
+                          names->isServiceRegistered(portalName);
                },
                startMs) &&
            portal_.state() == QProcess::Running;
 }
 
 QStringList PrivateBus::portalLog() const {
-    const QDBusReply<QStringList> log = connection().call(control(QStringLiteral("Log")));
-    return log.value();
+    return control(connection(), "Log").toStringList();
 }
 
 uint PrivateBus::activate(const QString& id) const {
-    QDBusMessage call = control(QStringLiteral("Activate"));
-    call.setArguments({id});
-    const QDBusReply<uint> count = connection().call(call);
-    return count.value();
+    return control(connection(), "Activate", {id}).toUInt();
 }
 
 void PrivateBus::closeSessions() const {
-    connection().call(control(QStringLiteral("CloseSessions")));
+    control(connection(), "CloseSessions");
 }
 
 } // namespace tovik

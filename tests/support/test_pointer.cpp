@@ -83,14 +83,6 @@ bool toInt(const char* text, int& value) {
     return error == std::errc() && at == end;
 }
 
-int usage() {
-    std::fputs("usage: tovik_test_pointer hold\n"
-               "       tovik_test_pointer (move X Y | press [BUTTON] | release [BUTTON])...\n"
-               "       BUTTON: left (the default), right or middle\n",
-               stderr);
-    return 2;
-}
-
 // What the steps ask for, read in full before anything is sent.
 struct Step {
     bool move = false;
@@ -101,24 +93,15 @@ struct Step {
 
 bool parse(int argc, char** argv, std::vector<Step>& steps) {
     for (int i = 1; i < argc; ++i) {
-        const std::string_view word(argv[i]);
-        Step step;
-        if (word == "move") {
-            step.move = true;
-            if (i + 2 >= argc || !toInt(argv[i + 1], step.x) || !toInt(argv[i + 2], step.y))
-                return false;
-            i += 2;
-        } else if (word == "press" || word == "release") {
-            step.press = word == "press";
-            const std::string_view which = i + 1 < argc ? argv[i + 1] : "";
-            if (which == "left" || which == "right" || which == "middle") {
-                step.button = which == "left"    ? BTN_LEFT
-                              : which == "right" ? BTN_RIGHT
-                                                 : BTN_MIDDLE;
-                ++i;
-            }
-        } else {
+        const std::string_view word(argv[i]), next(i + 1 < argc ? argv[i + 1] : "");
+        Step step{word == "move", 0, 0, BTN_LEFT, word == "press"};
+        if (step.move && !(i + 2 < argc && toInt(argv[++i], step.x) && toInt(argv[++i], step.y)))
             return false;
+        if (!step.move && !step.press && word != "release")
+            return false;
+        if (!step.move && (next == "left" || next == "right" || next == "middle")) {
+            step.button = next == "left" ? BTN_LEFT : next == "right" ? BTN_RIGHT : BTN_MIDDLE;
+            ++i;
         }
         steps.push_back(step);
     }
@@ -135,8 +118,13 @@ wl_display* display = nullptr;
 int main(int argc, char** argv) {
     const bool hold = argc == 2 && std::string_view(argv[1]) == "hold";
     std::vector<Step> steps;
-    if (!hold && !parse(argc, argv, steps))
-        return usage();
+    if (!hold && !parse(argc, argv, steps)) {
+        std::fputs(
+            "usage: tovik_test_pointer hold | (move X Y | press [BUTTON] | release [BUTTON])...\n"
+            "       BUTTON: left (the default), right or middle\n",
+            stderr);
+        return 2;
+    }
     display = wl_display_connect(nullptr);
     if (!display) {
         std::fputs("tovik_test_pointer: no Wayland display (WAYLAND_DISPLAY)\n", stderr);

@@ -3,6 +3,7 @@
 // The tovik executable launched by an end-to-end test; TOVIK_EXECUTABLE names it.
 #include "control/control_client.h"
 #include "control/control_protocol.h"
+#include "support/run_tool.h"
 
 #include <QDir>
 #include <QFile>
@@ -64,6 +65,10 @@ public:
             .filePath(controlProtocol::socketName());
     }
     bool running() const { return process_.state() != QProcess::NotRunning; }
+    // `tovik <arguments>` run to its end, as from a terminal.
+    static ToolResult run(const QStringList& arguments) {
+        return runTool(QStringLiteral(TOVIK_EXECUTABLE), arguments, std::chrono::seconds(30));
+    }
     qint64 pid() const { return process_.processId(); }
 
 private:

@@ -123,17 +123,16 @@ QList<SwayWindow> windowsOf(qint64 pid) {
 bool key(const QStringList& arguments) {
     return runTool("wtype", arguments).exitCode == 0;
 }
+bool moveTo(QPoint at) {
+    return pointer({"move", num(at.x()), num(at.y())});
+}
 bool click(QPoint at) {
-    return pointer({"move", num(at.x()), num(at.y())}) && pointer({"press", "release"});
+    return moveTo(at) && pointer({"press", "release"});
 }
 bool drag(QPoint from, QPoint to) {
     const QPoint middle = (from + to) / 2;
     return pointer({"move", num(from.x()), num(from.y()), "press", "move", num(middle.x()),
                     num(middle.y()), "move", num(to.x()), num(to.y()), "release"});
-}
-
-ToolResult runTovik(const QStringList& arguments) {
-    return runTool(QStringLiteral(TOVIK_EXECUTABLE), arguments, 30s);
 }
 
 class WaylandEndToEnd : public StoreFixture {
@@ -154,8 +153,6 @@ protected:
             ASSERT_EQ(
                 runTool(QStringLiteral(TOVIK_WAYLAND_BACKGROUND), {screens[i].name, file}).exitCode,
                 0);
-        }
-        for (int i = 0; i < screens.size(); ++i) {
             ASSERT_TRUE(QTest::qWaitFor(
                 [&] { return shows(screens[i], i, [](QRgb c) { return c; }); }, 20000))
                 << screens[i].name.toStdString();
@@ -163,10 +160,7 @@ protected:
     }
     void SetUp() override {
         screens = testScreens();
-        const ControlPlaces places =
-            controlPlaces(store, exportDir.filePath(QStringLiteral("tovik.conf")));
-        pen = places.pen;
-        paste = places.paste;
+        places = controlPlaces(store, exportDir.filePath(QStringLiteral("tovik.conf")));
         ASSERT_TRUE(tovik.start());
     }
     void TearDown() override { EXPECT_EQ(tovik.running() ? tovik.waitForExit(true) : 0, 0); }
@@ -199,12 +193,14 @@ protected:
     }
 
     QList<TestScreen> screens;
-    QPoint pen, paste; // where to click, from the widgets' own layout
+    ControlPlaces places; // where to click, from the widgets' own layout
     TovikProcess tovik{TovikProcess::Runtime::desktops, 20s};
 };
 
-// Ctrl+Shift+S bound in sway: both outputs frozen and dimmed; Esc ends the capture.
-TEST_F(WaylandEndToEnd, swayKeyBinding_overlaysShowTheFrozenDesktopOnBothOutputs) {
+// Ctrl+Shift+S bound in sway: both outputs frozen and dimmed; Esc ends the capture. Then
+// `tovik capture`, a region on the first output with a comment and a pen stroke; the
+// toolbar's Paste and `tovik copy` put the files and the text on the clipboard.
+TEST_F(WaylandEndToEnd, keyBindingThenCaptureCommand_overlaysFrozen_pasteCopiesEverything) {
     // As root the bed runs sway as another user, whose `exec` cannot reach this tovik's
     // socket; its binding event starts the command here instead.
     const bool swayIsUs = QFileInfo(qEnvironmentVariable("SWAYSOCK")).ownerId() == ::getuid();
@@ -224,8 +220,7 @@ TEST_F(WaylandEndToEnd, swayKeyBinding_overlaysShowTheFrozenDesktopOnBothOutputs
     const QString command =
         swayIsUs ? "exec " + QStringLiteral(TOVIK_EXECUTABLE) + " capture" : "nop tovik capture";
     ASSERT_EQ(runTool("swaymsg", {"bindsym", "Ctrl+Shift+s", command}).exitCode, 0);
-    ASSERT_TRUE(pointer(
-        {"move", num(screens[0].geometry.center().x()), num(screens[0].geometry.center().y())}));
+    ASSERT_TRUE(moveTo(screens[0].geometry.center()));
 
     ASSERT_TRUE(key({"-M", "ctrl", "-M", "shift", "-k", "s", "-m", "shift", "-m", "ctrl"}));
     ASSERT_TRUE(tovik.waitForPhase("capturing"));
@@ -233,8 +228,7 @@ TEST_F(WaylandEndToEnd, swayKeyBinding_overlaysShowTheFrozenDesktopOnBothOutputs
     EXPECT_TRUE(QTest::qWaitFor([&] { return shows(screens[0], 0, dimmed); }, 20000));
     // Sway 1.7 on headless outputs may keep an output away from the pointer on its last
     // frame until something there is redrawn; the pointer's visit redraws the overlay.
-    ASSERT_TRUE(pointer(
-        {"move", num(screens[1].geometry.center().x()), num(screens[1].geometry.center().y())}));
+    ASSERT_TRUE(moveTo(screens[1].geometry.center()));
     EXPECT_TRUE(QTest::qWaitFor([&] { return shows(screens[1], 1, dimmed); }, 20000));
 
     ASSERT_TRUE(key({"-k", "Escape"}));
@@ -242,13 +236,9 @@ TEST_F(WaylandEndToEnd, swayKeyBinding_overlaysShowTheFrozenDesktopOnBothOutputs
     EXPECT_TRUE(QTest::qWaitFor([&] { return windowsOf(tovik.pid()).isEmpty(); }, 20000));
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return shows(screens[1], 1, [](QRgb c) { return c; }); }, 20000));
-}
 
-// `tovik capture`, a region on the first output with a comment and a pen stroke; the
-// toolbar's Paste and `tovik copy` put the files and the text on the clipboard.
-TEST_F(WaylandEndToEnd, captureCommand_penAndComment_pasteCopiesEverything) {
     const QString comment = QStringLiteral("Align the header");
-    ASSERT_EQ(runTovik({"capture"}).exitCode, 0);
+    ASSERT_EQ(TovikProcess::run({"capture"}).exitCode, 0);
     ASSERT_TRUE(tovik.waitForPhase("capturing"));
     ASSERT_TRUE(waitForOverlays());
 
@@ -259,7 +249,7 @@ TEST_F(WaylandEndToEnd, captureCommand_penAndComment_pasteCopiesEverything) {
     ASSERT_TRUE(key({"-d", "10", comment}));
     const QRectF panel =
         CaptureOverlayWindow::editorFrame(QSizeF(screens[0].geometry.size()), QRectF(selection));
-    ASSERT_TRUE(click(panel.topLeft().toPoint() + pen));
+    ASSERT_TRUE(click(panel.topLeft().toPoint() + places.pen));
     const int strokeY = 450;
     ASSERT_TRUE(drag({400, strokeY}, {800, strokeY}));
     ASSERT_TRUE(key({"-M", "ctrl", "-k", "Return", "-m", "ctrl"}));
@@ -273,14 +263,14 @@ TEST_F(WaylandEndToEnd, captureCommand_penAndComment_pasteCopiesEverything) {
     ASSERT_TRUE(toolbar);
     // Clicked once the user can see it: sway drops a click that comes within moments of
     // the toolbar's mapping (Qt gets the pointer's entry, no button).
-    const QPoint background = toolbar->topLeft() + QPoint(paste.x() - 40, paste.y());
+    const QPoint background = toolbar->topLeft() + places.paste - QPoint(40, 0);
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             const QColor c = screenshot().pixelColor(background);
             return c.red() < 60 && c.green() < 60 && c.blue() < 60;
         },
         20000));
-    ASSERT_TRUE(click(toolbar->topLeft() + paste));
+    ASSERT_TRUE(click(toolbar->topLeft() + places.paste));
     const QStringList types{"text/uri-list", "x-special/gnome-copied-files",
                             "text/plain;charset=utf-8", "text/plain"};
     const auto offered = [&] {
@@ -290,10 +280,10 @@ TEST_F(WaylandEndToEnd, captureCommand_penAndComment_pasteCopiesEverything) {
     };
     ASSERT_TRUE(QTest::qWaitFor(offered, 20000));
     // Nobody can send the keys on Wayland: the notice says to.
-    const ToolResult pasted = runTovik({"paste"});
+    const ToolResult pasted = TovikProcess::run({"paste"});
     EXPECT_EQ(pasted.exitCode, 0);
     EXPECT_TRUE(pasted.output.contains("Press Ctrl+V")) << pasted.output.constData();
-    const ToolResult copied = runTovik({"copy"});
+    const ToolResult copied = TovikProcess::run({"copy"});
     ASSERT_EQ(copied.exitCode, 0) << copied.output.constData();
     ASSERT_TRUE(offered());
 
