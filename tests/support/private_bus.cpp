@@ -74,14 +74,22 @@ PrivateBus::~PrivateBus() {
 bool PrivateBus::startPortal(const QStringList& options) {
     portal_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     portal_.start(QStringLiteral(TOVIK_FAKE_PORTAL), QStringList{"--address", address_} + options);
+    // Started: until QProcess has seen the exec, its state says Starting even once the portal
+    // serves.
+    portal_.waitForStarted(startMs);
     QDBusConnectionInterface* names = connection().interface();
-    return QTest::qWaitFor(
-               [&] {
-                   return portal_.state() == QProcess::NotRunning ||
-                          names->isServiceRegistered(portalName);
-               },
-               startMs) &&
-           portal_.state() == QProcess::Running;
+    if (QTest::qWaitFor(
+            [&] {
+                return portal_.state() != QProcess::Running ||
+                       names->isServiceRegistered(portalName);
+            },
+            startMs) &&
+        portal_.state() == QProcess::Running)
+        return true;
+    qWarning("fake portal not serving: state %d, error %d (%s), exit status %d, code %d",
+             portal_.state(), portal_.error(), qPrintable(portal_.errorString()),
+             portal_.exitStatus(), portal_.exitCode());
+    return false;
 }
 
 QStringList PrivateBus::portalLog() const {
