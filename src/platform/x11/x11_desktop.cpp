@@ -151,19 +151,9 @@ QCoro::Task<bool> X11Desktop::activate(AppRef app) {
     // Focus changes of the window wake the waits below.
     const quint32 mask = XCB_EVENT_MASK_FOCUS_CHANGE;
     xcb_change_window_attributes(conn_->get(), app.window, XCB_CW_EVENT_MASK, &mask);
-    xcb_client_message_event_t message{};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = app.window;
-    message.type = conn_->atom("_NET_ACTIVE_WINDOW");
     // As a pager: window managers apply no focus-stealing prevention to a pager's request.
-    message.data.data32[0] = sourcePager;
-    message.data.data32[1] = time;
-    message.data.data32[2] = readActiveWindow();
-    xcb_send_event(conn_->get(), false, conn_->root(),
-                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
-                   reinterpret_cast<const char*>(&message));
-    xcb_flush(conn_->get());
+    askWindowManager(app.window, conn_->atom("_NET_ACTIVE_WINDOW"),
+                     {sourcePager, time, readActiveWindow()});
 
     // The request is only a wish: it took effect once the window manager names the window.
     while (!activeWindowIs(app.window)) {
@@ -196,18 +186,24 @@ QCoro::Task<> X11Desktop::windowManagerCaughtUp(QDeadlineTimer deadline) {
     if (!conn_->isValid() || !windowManagerSupports(request))
         co_return;
     const quint32 answered = windowManagerAnswers_;
+    askWindowManager(clock_, request, {});
+    const QPointer<X11Desktop> alive(this);
+    while (alive && windowManagerAnswers_ == answered && !deadline.hasExpired() && conn_->isValid())
+        co_await waitForSignal(this, &X11Desktop::windowManagerAnswered, deadline);
+}
+
+// A client message about `window`, sent to the root window, where the window manager listens.
+void X11Desktop::askWindowManager(quint32 window, quint32 type, std::array<quint32, 3> data) {
     xcb_client_message_event_t message{};
     message.response_type = XCB_CLIENT_MESSAGE;
     message.format = 32;
-    message.window = clock_;
-    message.type = request;
+    message.window = window;
+    message.type = type;
+    std::copy(data.cbegin(), data.cend(), message.data.data32);
     xcb_send_event(conn_->get(), false, conn_->root(),
                    XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
                    reinterpret_cast<const char*>(&message));
     xcb_flush(conn_->get());
-    const QPointer<X11Desktop> alive(this);
-    while (alive && windowManagerAnswers_ == answered && !deadline.hasExpired() && conn_->isValid())
-        co_await waitForSignal(this, &X11Desktop::windowManagerAnswered, deadline);
 }
 
 bool X11Desktop::windowManagerSupports(quint32 atom) {

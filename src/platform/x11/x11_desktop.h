@@ -6,6 +6,7 @@
 
 #include <QCoro/QCoroTask>
 
+#include <array>
 #include <memory>
 
 struct xcb_property_notify_event_t;
@@ -44,6 +45,7 @@ private:
     // at once when it has no way to say so.
     QCoro::Task<> windowManagerCaughtUp(QDeadlineTimer deadline);
     bool windowManagerSupports(quint32 atom); // named in its _NET_SUPPORTED
+    void askWindowManager(quint32 window, quint32 type, std::array<quint32, 3> data);
     quint32 serverTime();
     quint32 inputFocus();
     // Asks for the active window; the number of the request.
